@@ -1,0 +1,46 @@
+# A thin front over CMake: the everyday commands. Build trees live in build*/.
+BUILD    ?= build
+JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX   ?= /usr/local
+CMAKE    ?= cmake
+
+.PHONY: all deps run test test-clang test-sanitize test-fltk14 install clean
+
+all: deps
+	$(CMAKE) -S . -B $(BUILD) -DNORVIK_WERROR=ON
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+deps:
+	@scripts/install-deps
+
+run: all
+	@if [ -z "$$DISPLAY" ]; then \
+	  echo "make run: no X display (DISPLAY is not set); start norvik from a desktop session," \
+	       "or run 'make test', which brings its own X server" >&2; exit 1; fi
+	$(BUILD)/norvik
+
+# Warnings are errors; GUI tests start their own Xvfb.
+test: all
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The same suite built with clang++.
+test-clang: deps
+	CXX=clang++ $(CMAKE) -S . -B build-clang -DNORVIK_WERROR=ON
+	$(CMAKE) --build build-clang -j $(JOBS)
+	cd build-clang && ctest --output-on-failure -j $(JOBS)
+
+# AddressSanitizer + UndefinedBehaviorSanitizer (with LeakSanitizer).
+test-sanitize: deps
+	$(CMAKE) -S . -B build-sanitize -DNORVIK_WERROR=ON -DNORVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	$(CMAKE) --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite against FLTK 1.4 in a Debian 13 root (needs root).
+test-fltk14:
+	scripts/test-debian13
+
+install: all
+	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf build build-clang build-sanitize
