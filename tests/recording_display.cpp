@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+#include "recording_display.h"
+#include "format/format.h"
+#include "ui/ui.h"
+
+Recording g_recording;
+
+void displayNumber(unsigned int value, int base) {
+    g_recording.shown.push_back({value, base});
+}
+
+void showSignKey(unsigned int isUnsigned) {
+    g_recording.signKey.push_back(isUnsigned);
+}
