@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// The user interface: start-up, the main window and its widget handles, the radix keys.
+// Only forward declarations of toolkit types here, so toolkit-free code may call in.
+#ifndef NORVIK_UI_UI_H
+#define NORVIK_UI_UI_H
+
+class Fl_Box;
+class Fl_Button;
+class Fl_Menu_Button;
+class Fl_Widget;
+class Fl_Window;
+struct Fl_Menu_Item;
+
+// Set once by makeWindow() and never changed.
+extern Fl_Box *text_disp;
+extern Fl_Button *zero_button, *one_button, *two_button, *three_button, *four_button, *five_button,
+    *six_button, *seven_button, *eight_button, *nine_button;
+extern Fl_Button *a_button, *b_button, *c_button, *d_button, *e_button, *f_button;
+extern Fl_Button *bin_button, *oct_button, *dec_button, *hex_button;
+extern Fl_Button *u_button;
+extern Fl_Button *backspace_tricker, *enter_tricker;
+extern Fl_Menu_Button *popup_menu;
+
+// The right-click menu's items, ended by an all-zero record.
+extern Fl_Menu_Item menu_popup_menu[];
+
+// Builds the main window, unshown, and sets every handle above.
+Fl_Window *makeWindow();
+
+// Everything main() does before the event loop: builds and shows the main window in
+// decimal mode. The command line goes to the toolkit.
+Fl_Window *startUp(int argc, char **argv);
+
+// Group 1 is the letter keys A..F, group 2 the keys 2..9; on == 1 activates the group,
+// any other value deactivates it. Other groups are ignored.
+void activateDeactivateButtons(int group, int on);
+
+// Switches the radix: 2, 8, 10 or 16.
+void modeButtonsCb(int base);
+
+// Gives the signedness key the label and shortcut for the mode in force.
+void showSignKey(unsigned int isUnsigned);
+
+// The main window's callback: closing it or Escape ends the process with status 0.
+void mainWindowExitCb(Fl_Widget *, void *);
+
+#endif

@@ -1,0 +1,365 @@
+// SPDX-License-Identifier: MIT
+// The main window on a private X server, driven like a user drives it: real key and
+// button events through XTest, checked against what the user sees. The last tests run the
+// built program itself.
+// gtest before any X header: Xlib defines None as a macro.
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+#include "format/format.h"
+#include "ui/ui.h"
+#include "xdriver.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Menu_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char TITLE[] = "norvik - Programmers' calculator";
+
+// Lets the window handle everything sent so far: a round trip on each connection brings
+// every event the server produced into the toolkit's queue, which is then emptied.
+void settle() {
+    XSync(testDisplay(), False);
+    XSync(fl_display, False);
+    for (int i = 0; i < 200 && (XQLength(fl_display) > 0 || Fl::ready()); ++i)
+        Fl::wait(0);
+    Fl::wait(0.01);
+}
+
+std::string shown() {
+    return text_disp->label() ? text_disp->label() : "(null)";
+}
+
+std::string decimal(unsigned value) {
+    char text[DISPLAY_TEXT_SIZE];
+    formatNumber(text, value, 10);
+    return text;
+}
+
+// One window per process, left as the previous test leaves it; each test starts from a
+// cleared calculator in unsigned decimal.
+class MainWindow : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (s_window)
+            return;
+        static char name[] = "gui_test";
+        static char *argv[] = {name, nullptr};
+        s_window = startUp(1, argv);
+        ASSERT_TRUE(waitFor([] { return s_window->visible() && fl_xid(s_window) != 0; },
+                            [] { Fl::wait(0.05); }));
+        settle();
+    }
+    void SetUp() override { focusWindow(fl_xid(s_window)); }
+    void TearDown() override {
+        specButtonCb(OPT_CA);
+        if (std::strcmp(u_button->label(), "S") == 0)
+            specButtonCb(OPT_SIGN);
+    }
+    void type(const std::vector<std::pair<unsigned long, unsigned>> &keys) {
+        for (const auto &k : keys)
+            typeKey(k.first, k.second);
+        settle();
+    }
+    void click(Fl_Widget *w, unsigned button = 1) {
+        clickAt(fl_xid(s_window), w->x() + w->w() / 2, w->y() + w->h() / 2, button);
+        settle();
+    }
+    static Fl_Window *s_window;
+};
+Fl_Window *MainWindow::s_window = nullptr;
+
+// Must see the window before any key reaches it; ctest runs every test in its own process.
+TEST_F(MainWindow, StartsInDecimalWithTheConstantLabel) {
+    EXPECT_STREQ(text_disp->label(), ".     .     .     .     .     .     .     .     .     .   0");
+    EXPECT_EQ(dec_button->labelcolor(), 63u);
+    for (Fl_Button *b : {bin_button, oct_button})
+        EXPECT_EQ(b->labelcolor(), 7u) << b->label();
+    EXPECT_EQ(hex_button->labelcolor(), 255u);
+    for (Fl_Button *b : {a_button, b_button, c_button, d_button, e_button, f_button})
+        EXPECT_FALSE(b->active()) << b->label();
+    for (Fl_Button *b : {zero_button, one_button, two_button, three_button, four_button,
+                         five_button, six_button, seven_button, eight_button, nine_button})
+        EXPECT_TRUE(b->active()) << b->label();
+    EXPECT_STREQ(u_button->label(), "U");
+    EXPECT_EQ(u_button->shortcut(), FL_SHIFT | 's');
+    EXPECT_EQ(g_base, 10);
+}
+
+TEST_F(MainWindow, ChildrenFollowTheWidgetTable) {
+    struct Child {
+        const char *label;
+        int x, y, w, h;
+        unsigned color, selection, labelcolor, labelsize;
+        int shortcut;
+    };
+    const unsigned S = 49; // FL_SELECTION_COLOR, an Fl_Button's default
+    // clang-format off
+    const Child table[] = {
+        {"C",     2,  35,  30, 25,  0,  S,  7, 10, 'c'},
+        {"D",    34,  35,  30, 25,  0,  S,  7, 10, 'd'},
+        {"E",    66,  35,  30, 25,  0,  S,  7, 10, 'e'},
+        {"F",    98,  35,  30, 25,  0,  S,  7, 10, 'f'},
+        {"8",     2,  61,  30, 25,  0,  S,  7, 10, '8'},
+        {"9",    34,  61,  30, 25,  0,  S,  7, 10, '9'},
+        {"A",    66,  61,  30, 25,  0,  S,  7, 10, 'a'},
+        {"B",    98,  61,  30, 25,  0,  S,  7, 10, 'b'},
+        {"4",     2,  87,  30, 25,  0,  S,  7, 10, '4'},
+        {"5",    34,  87,  30, 25,  0,  S,  7, 10, '5'},
+        {"6",    66,  87,  30, 25,  0,  S,  7, 10, '6'},
+        {"7",    98,  87,  30, 25,  0,  S,  7, 10, '7'},
+        {"0",     2, 113,  30, 25,  0,  S,  7, 10, '0'},
+        {"1",    34, 113,  30, 25,  0,  S,  7, 10, '1'},
+        {"2",    66, 113,  30, 25,  0,  S,  7, 10, '2'},
+        {"3",    98, 113,  30, 25,  0,  S,  7, 10, '3'},
+        {"BIN", 232,  35,  34, 25,  0, 80,  7, 10, FL_SHIFT | 'b'},
+        {"OCT", 200,  35,  30, 25,  0, 81,  7, 10, FL_SHIFT | 'o'},
+        {"DEC", 168,  35,  30, 23,  0, 80, 63, 10, FL_SHIFT | 'd'},
+        {"HEX", 136,  35,  30, 25, 56, 80, 255, 10, FL_SHIFT | 'h'},
+        {"<<",  268,  87,  34, 25, 34,  S,  7, 10, '<'},
+        {nullptr, 128, 38,  5,  6, 49,  S,  0, 14, FL_BackSpace},
+        {nullptr, 130, 123, 5,  5, 49,  S,  0, 14, FL_Enter},
+        {"+",   136,  61,  30, 25,  0,  S,  7, 10, '+'},
+        {"-",   168,  61,  30, 25,  0,  S,  7, 12, '-'},
+        {"&",   168,  87,  30, 25,  0,  S,  7, 10, '&'},
+        {"|",   136,  87,  30, 25,  0,  S,  7, 10, '|'},
+        {"~",   168, 113,  30, 25,  0,  S,  7, 10, '~'},
+        {"=",   136, 113,  30, 25,  0,  S,  7, 10, '='},
+        {"*",   200,  61,  30, 25,  0,  S,  7, 10, '*'},
+        {">>",  232,  87,  34, 25,  0,  S,  7, 10, '>'},
+        {"/",   232,  61,  34, 25,  0,  S,  7, 10, '/'},
+        {"%",   268,  59,  34, 25,  0,  S,  7, 10, '%'},
+        {"CE",  200, 113,  30, 25,  0,  S,  7, 10, FL_CTRL | 'e'},
+        {"CD",  232, 113,  34, 25,  0,  S,  7, 10, FL_CTRL | 'd'},
+        {"CA",  268, 113,  34, 25,  0,  S,  7, 10, FL_CTRL | 'a'},
+        {"^",   200,  87,  30, 25, 34,  S,  7, 10, '^'},
+        {"U",   268,  35,  34, 25,  0,  S, 63, 10, FL_SHIFT | 's'},
+    };
+    // clang-format on
+    ASSERT_EQ(s_window->children(), 40);
+    EXPECT_EQ(s_window->w(), 303);
+    EXPECT_EQ(s_window->h(), 139);
+    EXPECT_STREQ(s_window->label(), TITLE);
+    EXPECT_EQ(s_window->align(), 17u);
+
+    EXPECT_EQ(s_window->child(0), text_disp);
+    EXPECT_EQ(text_disp->x() * 1000 + text_disp->y(), 2005);
+    EXPECT_EQ(text_disp->w() * 1000 + text_disp->h(), 300027);
+    EXPECT_EQ(text_disp->box(), FL_DOWN_BOX);
+    EXPECT_EQ(text_disp->color(), 7u);
+    EXPECT_EQ(text_disp->selection_color(), 219u);
+    EXPECT_EQ(text_disp->labelfont(), FL_HELVETICA_BOLD);
+    EXPECT_EQ(text_disp->labelsize(), 10);
+    EXPECT_EQ(text_disp->labelcolor(), FL_FOREGROUND_COLOR);
+    EXPECT_EQ(text_disp->align(), 24u);
+
+    for (int i = 0; i < 38; ++i) {
+        const Child &c = table[i];
+        auto *b = dynamic_cast<Fl_Button *>(s_window->child(i + 1));
+        ASSERT_NE(b, nullptr) << "child " << i + 1;
+        SCOPED_TRACE("child " + std::to_string(i + 1));
+        if (c.label)
+            EXPECT_STREQ(b->label(), c.label);
+        else
+            EXPECT_EQ(b->label(), nullptr);
+        EXPECT_EQ(b->x(), c.x);
+        EXPECT_EQ(b->y(), c.y);
+        EXPECT_EQ(b->w(), c.w);
+        EXPECT_EQ(b->h(), c.h);
+        EXPECT_EQ(b->color(), c.color);
+        EXPECT_EQ(b->selection_color(), c.selection);
+        EXPECT_EQ(b->labelcolor(), c.labelcolor);
+        EXPECT_EQ(b->labelsize(), c.labelsize);
+        EXPECT_EQ(b->shortcut(), c.shortcut);
+        EXPECT_EQ(b->box(), c.label ? FL_UP_BOX : FL_FLAT_BOX);
+        EXPECT_EQ(b->labelfont(), FL_HELVETICA);
+        EXPECT_EQ(b->user_data(), nullptr);
+    }
+    EXPECT_EQ(s_window->child(22), backspace_tricker);
+    EXPECT_EQ(s_window->child(23), enter_tricker);
+    EXPECT_EQ(s_window->child(38), u_button);
+
+    EXPECT_EQ(s_window->child(39), popup_menu);
+    EXPECT_EQ(popup_menu->x() * 1000 + popup_menu->y(), 0);
+    EXPECT_EQ(popup_menu->w() * 1000 + popup_menu->h(), 304142);
+    EXPECT_EQ(popup_menu->type(), Fl_Menu_Button::POPUP3);
+    EXPECT_TRUE(popup_menu->visible());
+    EXPECT_EQ(popup_menu->label(), nullptr);
+}
+
+// Key rows: what the user types on a US keyboard, and the decimal value shown at the end.
+struct Typed {
+    std::vector<std::pair<unsigned long, unsigned>> keys;
+    unsigned shown;
+    const char *why;
+};
+
+TEST_F(MainWindow, KeyboardShortcutsReachTheirKeys) {
+    const unsigned C = ControlMask;
+    // clang-format off
+    const Typed rows[] = {
+        {{{XK_1, 0}, {XK_plus, 0}, {XK_2, 0}, {XK_Return, 0}},   3, "Enter is \"=\""},
+        {{{XK_7, 0}, {XK_plus, 0}, {XK_5, 0}, {XK_equal, 0}},   12, "the \"=\" key"},
+        {{{XK_1, 0}, {XK_2, 0}, {XK_3, 0}, {XK_BackSpace, 0}},  12, "BackSpace deletes a digit"},
+        {{{XK_1, 0}, {XK_2, 0}, {XK_3, 0}, {XK_d, C}},          12, "Ctrl+d deletes a digit"},
+        {{{XK_9, 0}, {XK_plus, 0}, {XK_4, 0}, {XK_e, C}, {XK_6, 0}, {XK_Return, 0}},
+                                                                15, "Ctrl+e clears the entry"},
+        {{{XK_9, 0}, {XK_plus, 0}, {XK_4, 0}, {XK_a, C}, {XK_6, 0}, {XK_Return, 0}},
+                                                                 6, "Ctrl+a clears all"},
+        {{{XK_9, 0}, {XK_minus, 0}, {XK_4, 0}, {XK_Return, 0}},  5, "-"},
+        {{{XK_6, 0}, {XK_asterisk, 0}, {XK_7, 0}, {XK_Return, 0}}, 42, "*"},
+        {{{XK_8, 0}, {XK_2, 0}, {XK_slash, 0}, {XK_2, 0}, {XK_Return, 0}}, 41, "/"},
+        {{{XK_1, 0}, {XK_0, 0}, {XK_0, 0}, {XK_percent, 0}, {XK_7, 0}, {XK_Return, 0}}, 2, "%"},
+        {{{XK_1, 0}, {XK_2, 0}, {XK_bar, 0}, {XK_3, 0}, {XK_Return, 0}},       15, "|"},
+        {{{XK_1, 0}, {XK_2, 0}, {XK_ampersand, 0}, {XK_6, 0}, {XK_Return, 0}}, 4, "&"},
+        {{{XK_1, 0}, {XK_2, 0}, {XK_asciicircum, 0}, {XK_5, 0}, {XK_Return, 0}}, 9, "^"},
+        {{{XK_3, 0}, {XK_less, 0}, {XK_4, 0}, {XK_Return, 0}},   48, "<"},
+        {{{XK_9, 0}, {XK_6, 0}, {XK_greater, 0}, {XK_3, 0}, {XK_Return, 0}}, 12, ">"},
+        {{{XK_5, 0}, {XK_asciitilde, 0}},               0xFFFFFFFAu, "~"},
+    };
+    // clang-format on
+    for (const Typed &row : rows) {
+        SCOPED_TRACE(row.why);
+        type(row.keys);
+        EXPECT_EQ(shown(), decimal(row.shown));
+        specButtonCb(OPT_CA);
+    }
+}
+
+TEST_F(MainWindow, ShiftSAndShiftUToggleTheSignedness) {
+    type({{XK_s, ShiftMask}});
+    EXPECT_STREQ(u_button->label(), "S");
+    EXPECT_EQ(u_button->shortcut(), FL_SHIFT | 'u');
+    type({{XK_s, ShiftMask}}); // no longer its shortcut
+    EXPECT_STREQ(u_button->label(), "S");
+    type({{XK_1, 0}, {XK_minus, 0}, {XK_3, 0}, {XK_Return, 0}});
+    char expected[DISPLAY_TEXT_SIZE];
+    formatNumber(expected, 0xFFFFFFFEu, 10);
+    EXPECT_EQ(shown(), expected);
+    type({{XK_u, ShiftMask}});
+    EXPECT_STREQ(u_button->label(), "U");
+    EXPECT_EQ(u_button->shortcut(), FL_SHIFT | 's');
+}
+
+TEST_F(MainWindow, MouseClicksPressKeys) {
+    for (Fl_Widget *key : {s_window->child(12), s_window->child(24), s_window->child(9),
+                           static_cast<Fl_Widget *>(enter_tricker)}) // 7 + 4 Enter
+        click(key);
+    EXPECT_EQ(shown(), decimal(11));
+    for (Fl_Widget *key : {s_window->child(14), s_window->child(16),
+                           static_cast<Fl_Widget *>(backspace_tricker)}) // 1 3 BackSpace
+        click(key);
+    EXPECT_EQ(shown(), decimal(1));
+}
+
+TEST_F(MainWindow, InactiveLetterKeysIgnoreShortcutsAndClicks) {
+    type({{XK_a, 0}, {XK_b, 0}, {XK_c, 0}, {XK_d, 0}, {XK_e, 0}, {XK_f, 0}});
+    click(a_button);
+    click(f_button);
+    type({{XK_1, 0}}); // had any letter counted, this would be 101 or more
+    EXPECT_EQ(shown(), decimal(1));
+}
+
+// The built program, as a user starts it.
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::snprintf(out_, sizeof out_, "/tmp/norvik-out-XXXXXX");
+        std::snprintf(err_, sizeof err_, "/tmp/norvik-err-XXXXXX");
+        int out = mkstemp(out_), err = mkstemp(err_);
+        pid_ = fork();
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            dup2(out, 1);
+            dup2(err, 2);
+            execl(NORVIK_BINARY, NORVIK_BINARY, static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(out);
+        close(err);
+        ASSERT_TRUE(waitFor(
+            [this] {
+                win_ = findWindow(TITLE);
+                XWindowAttributes a;
+                return win_ != None && XGetWindowAttributes(testDisplay(), win_, &a) &&
+                       a.map_state == IsViewable;
+            },
+            [] { usleep(10000); }, 10))
+            << "no window titled " << TITLE;
+    }
+    void TearDown() override {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        EXPECT_EQ(readAll(out_), "") << "stdout";
+        EXPECT_EQ(readAll(err_), "") << "stderr";
+        unlink(out_);
+        unlink(err_);
+    }
+    // The exit status, or -1 if the program is still running after 5 seconds.
+    int exitStatus() {
+        int status = 0;
+        waitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, [] { usleep(10000); });
+        if (!WIFEXITED(status) && !WIFSIGNALED(status))
+            return -1;
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    static std::string readAll(const char *path) {
+        std::string text;
+        if (FILE *f = std::fopen(path, "r")) {
+            for (int c; (c = std::fgetc(f)) != EOF;)
+                text += static_cast<char>(c);
+            std::fclose(f);
+        }
+        return text;
+    }
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    Window win_ = None;
+    char out_[32], err_[32];
+};
+
+TEST_F(Program, MapsItsWindowAndEndsOnEscape) {
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(testDisplay(), win_, &a));
+    EXPECT_EQ(a.width, 303);
+    EXPECT_EQ(a.height, 139);
+    focusWindow(win_);
+    for (unsigned long sym : {XK_1, XK_plus, XK_2, XK_Return, XK_Escape})
+        typeKey(sym);
+    EXPECT_EQ(exitStatus(), 0);
+}
+
+TEST_F(Program, EndsWhenTheWindowManagerClosesIt) {
+    Display *d = testDisplay();
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = win_;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, win_, False, NoEventMask, &e);
+    XSync(d, False);
+    EXPECT_EQ(exitStatus(), 0);
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: MIT
+// A private Xvfb per test process (found free through -displayfd, so tests may run in
+// parallel) and the XTest helpers. Also the main() of the X tests.
+// gtest before any X header: Xlib defines None as a macro.
+#include <gtest/gtest.h>
+
+#include "xdriver.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+Display *s_display = nullptr;
+
+class PrivateXServer : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        pid_ = fork();
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            close(ready[0]);
+            int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            std::string fd = std::to_string(ready[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+                   "1024x768x24", "-noreset", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        // Xvfb writes its display number once it accepts connections.
+        std::string number;
+        char c;
+        while (read(ready[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(ready[0]);
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start (is it installed?)";
+        std::string name = ":" + number;
+        setenv("DISPLAY", name.c_str(), 1);
+        s_display = XOpenDisplay(name.c_str());
+        ASSERT_NE(s_display, nullptr) << "cannot connect to Xvfb on " << name;
+        int ev, err, major, minor;
+        ASSERT_TRUE(XTestQueryExtension(s_display, &ev, &err, &major, &minor));
+    }
+
+    void TearDown() override {
+        if (s_display)
+            XCloseDisplay(s_display);
+        s_display = nullptr;
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+void roundTrip() {
+    XSync(s_display, False);
+}
+
+} // namespace
+
+Display *testDisplay() {
+    return s_display;
+}
+
+bool waitFor(const std::function<bool()> &done, const std::function<void()> &step, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return done();
+        step();
+    }
+    return true;
+}
+
+void focusWindow(Window win) {
+    XWindowAttributes a;
+    XGetWindowAttributes(s_display, win, &a);
+    XWarpPointer(s_display, None, win, 0, 0, 0, 0, a.width / 2, a.height / 2);
+    XSetInputFocus(s_display, win, RevertToPointerRoot, CurrentTime);
+    roundTrip();
+}
+
+void typeKey(unsigned long sym, unsigned extra) {
+    KeyCode code = XKeysymToKeycode(s_display, sym);
+    ASSERT_NE(code, 0) << "no key types keysym " << sym;
+    bool shift = (extra & ShiftMask) || XkbKeycodeToKeysym(s_display, code, 0, 0) != sym;
+    KeyCode shiftKey = XKeysymToKeycode(s_display, XK_Shift_L);
+    KeyCode ctrlKey = XKeysymToKeycode(s_display, XK_Control_L);
+    if (extra & ControlMask)
+        XTestFakeKeyEvent(s_display, ctrlKey, True, CurrentTime);
+    if (shift)
+        XTestFakeKeyEvent(s_display, shiftKey, True, CurrentTime);
+    XTestFakeKeyEvent(s_display, code, True, CurrentTime);
+    XTestFakeKeyEvent(s_display, code, False, CurrentTime);
+    if (shift)
+        XTestFakeKeyEvent(s_display, shiftKey, False, CurrentTime);
+    if (extra & ControlMask)
+        XTestFakeKeyEvent(s_display, ctrlKey, False, CurrentTime);
+    roundTrip();
+}
+
+void clickAt(Window win, int x, int y, unsigned button) {
+    int rootX, rootY;
+    Window child;
+    XTranslateCoordinates(s_display, win, DefaultRootWindow(s_display), x, y, &rootX, &rootY,
+                          &child);
+    XTestFakeMotionEvent(s_display, -1, rootX, rootY, CurrentTime);
+    XTestFakeButtonEvent(s_display, button, True, CurrentTime);
+    XTestFakeButtonEvent(s_display, button, False, CurrentTime);
+    roundTrip();
+}
+
+Window findWindow(const char *title) {
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    Window found = None;
+    if (!XQueryTree(s_display, DefaultRootWindow(s_display), &root, &parent, &children, &count))
+        return None;
+    for (unsigned i = 0; i < count && found == None; ++i) {
+        char *name = nullptr;
+        if (XFetchName(s_display, children[i], &name) && name) {
+            if (std::strcmp(name, title) == 0)
+                found = children[i];
+            XFree(name);
+        }
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new PrivateXServer);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// Driving real windows on a private X server: a fresh Xvfb for the test process, and real
+// key and button events through XTest on a connection of the test's own.
+#ifndef NORVIK_TESTS_XDRIVER_H
+#define NORVIK_TESTS_XDRIVER_H
+
+#include <X11/Xlib.h>
+
+#include <functional>
+
+// The test's own connection to the private server (DISPLAY is set to it as well).
+Display *testDisplay();
+
+// Runs `step` and checks `done` until it holds or `seconds` pass; returns done().
+bool waitFor(const std::function<bool()> &done, const std::function<void()> &step,
+             double seconds = 5);
+
+// Gives `win` the keyboard focus and moves the pointer over it.
+void focusWindow(Window win);
+
+// One key press and release of the key that types `sym`, with Shift held if the keyboard
+// needs it for that symbol; `extra` is ShiftMask and/or ControlMask to hold as well.
+void typeKey(unsigned long sym, unsigned extra = 0);
+
+// A press and release of `button` at (x, y) relative to `win`.
+void clickAt(Window win, int x, int y, unsigned button = 1);
+
+// The first top-level window whose name is `title`, or None.
+Window findWindow(const char *title);
+
+#endif
