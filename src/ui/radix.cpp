@@ -1,5 +1,57 @@
 // SPDX-License-Identifier: MIT
-// The radix keys BIN, OCT, DEC and HEX.
+// The radix switch: which digit keys a radix allows, which mode key is lit, and the
+// shown value again in the new radix. A switch never changes a number.
+#include "engine/engine.h"
 #include "ui/ui.h"
 
-void modeButtonsCb(int) {}
+#include <FL/Enumerations.H>
+#include <FL/Fl_Button.H>
+
+namespace {
+
+constexpr int ON = 1;
+constexpr int OFF = 2; // anything but 1 switches a group off
+
+void paintModeKey(Fl_Button *key, bool chosen) {
+    key->color(FL_BLACK);
+    key->labelcolor(chosen ? FL_GREEN : FL_WHITE);
+    key->redraw();
+}
+
+} // namespace
+
+void modeButtonsCb(int base) {
+    g_base = base;
+
+    // Each radix sets both groups, so the outcome does not depend on the radix before.
+    switch (base) {
+    case 2:
+        activateDeactivateButtons(1, OFF);
+        activateDeactivateButtons(2, OFF);
+        break;
+    case 8:
+        activateDeactivateButtons(1, OFF);
+        activateDeactivateButtons(2, ON);
+        eight_button->deactivate();
+        nine_button->deactivate();
+        break;
+    case 10:
+        activateDeactivateButtons(1, OFF);
+        activateDeactivateButtons(2, ON);
+        break;
+    case 16:
+        activateDeactivateButtons(1, ON);
+        activateDeactivateButtons(2, ON);
+        break;
+    default: // no keys of its own: keep every key as it is, and show the empty text
+        refreshCb();
+        return;
+    }
+
+    paintModeKey(hex_button, base == 16);
+    paintModeKey(dec_button, base == 10);
+    paintModeKey(oct_button, base == 8);
+    paintModeKey(bin_button, base == 2);
+
+    refreshCb(); // the result after "=", else the entry
+}

@@ -35,7 +35,8 @@ Fl_Window *startUp(int argc, char **argv);
 // any other value deactivates it. Other groups are ignored.
 void activateDeactivateButtons(int group, int on);
 
-// Switches the radix: 2, 8, 10 or 16.
+// Switches the radix: 2, 8, 10 or 16. Enables the digit keys of the radix only, lights its
+// mode key and shows the shown value in it. Any other radix is stored and changes no key.
 void modeButtonsCb(int base);
 
 // Gives the signedness key the label and shortcut for the mode in force.
