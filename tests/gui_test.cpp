@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "format/format.h"
 #include "ui/ui.h"
+#include "digit_keys.h"
 #include "xdriver.h"
 
 #include <FL/Fl.H>
@@ -68,6 +69,7 @@ class MainWindow : public ::testing::Test {
     }
     void SetUp() override { focusWindow(fl_xid(s_window)); }
     void TearDown() override {
+        modeButtonsCb(10);
         specButtonCb(OPT_CA);
         if (std::strcmp(u_button->label(), "S") == 0)
             specButtonCb(OPT_SIGN);
@@ -274,6 +276,69 @@ TEST_F(MainWindow, InactiveLetterKeysIgnoreShortcutsAndClicks) {
     click(f_button);
     type({{XK_1, 0}}); // had any letter counted, this would be 101 or more
     EXPECT_EQ(shown(), decimal(1));
+}
+
+std::string inBase(unsigned value, int base) {
+    char text[DISPLAY_TEXT_SIZE];
+    formatNumber(text, value, base);
+    return text;
+}
+
+TEST_F(MainWindow, ShiftLettersSwitchTheRadix) {
+    const struct {
+        unsigned long sym;
+        int base;
+        Fl_Button *lit;
+    } rows[] = {{XK_h, 16, hex_button},
+                {XK_o, 8, oct_button},
+                {XK_b, 2, bin_button},
+                {XK_d, 10, dec_button}};
+    type({{XK_1, 0}, {XK_3, 0}});
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.base);
+        type({{r.sym, ShiftMask}});
+        EXPECT_EQ(g_base, r.base);
+        EXPECT_EQ(r.lit->labelcolor(), FL_GREEN);
+        EXPECT_EQ(shown(), inBase(13, r.base));
+    }
+}
+
+// Each row: switch, then try the radix's missing digits by keyboard and by mouse; a final
+// "1" shows whether anything else was entered.
+TEST_F(MainWindow, DisabledDigitsIgnoreKeysAndClicks) {
+    const struct {
+        unsigned long mode;
+        int base;
+        std::vector<unsigned long> missing;
+    } rows[] = {
+        {XK_o, 8, {XK_8, XK_9}},
+        {XK_b, 2, {XK_2, XK_3, XK_4, XK_5, XK_6, XK_7, XK_8, XK_9, XK_a, XK_c, XK_e, XK_f}},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.base);
+        type({{r.mode, ShiftMask}});
+        for (unsigned long sym : r.missing) {
+            type({{sym, 0}});
+            for (int digit = r.base; digit < 16; ++digit)
+                EXPECT_FALSE(digitKey(digit)->active()) << digit;
+        }
+        for (int digit = r.base; digit < 16; ++digit)
+            click(digitKey(digit));
+        type({{XK_1, 0}});
+        EXPECT_EQ(shown(), inBase(1, r.base));
+        specButtonCb(OPT_CA);
+    }
+}
+
+TEST_F(MainWindow, LetterKeysInHex) {
+    type({{XK_h, ShiftMask}, {XK_b, 0}, {XK_d, 0}});
+    EXPECT_EQ(shown(), inBase(0xBD, 16)) << "b and d are digits";
+    type({{XK_d, ControlMask}});
+    EXPECT_EQ(shown(), inBase(0xB, 16)) << "Ctrl+d deletes a digit";
+    type({{XK_d, ShiftMask}});
+    EXPECT_EQ(shown(), inBase(11, 10)) << "Shift+d is decimal";
+    type({{XK_h, ShiftMask}, {XK_b, ShiftMask}});
+    EXPECT_EQ(shown(), inBase(11, 2)) << "Shift+b is binary";
 }
 
 // The built program, as a user starts it.

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+// The radix switch on the unshown main window: the key states it leaves behind, and what
+// the display shows after it. No X server needed.
+#include "engine/engine.h"
+#include "format/format.h"
+#include "ui/ui.h"
+#include "digit_keys.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace {
+
+const int RADIXES[] = {2, 8, 10, 16};
+
+class Radix : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static Fl_Window *window = makeWindow();
+        (void)window;
+    }
+    void SetUp() override {
+        specButtonCb(OPT_CA);
+        if (std::string(u_button->label()) == "S")
+            specButtonCb(OPT_SIGN);
+        modeButtonsCb(10);
+    }
+};
+
+// Digit keys enabled: exactly those below the radix. Mode keys: all black, the chosen one
+// green, the rest white. The same whatever radix came before.
+TEST_F(Radix, KeyStatesDependOnTheNewRadixOnly) {
+    for (int from : RADIXES) {
+        for (int to : RADIXES) {
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            modeButtonsCb(from);
+            modeButtonsCb(to);
+            EXPECT_EQ(g_base, to);
+            for (int digit = 0; digit < 16; ++digit)
+                EXPECT_EQ(digitKey(digit)->active() != 0, digit < to) << "digit " << digit;
+            const struct {
+                Fl_Button *key;
+                int base;
+            } modes[] = {{bin_button, 2}, {oct_button, 8}, {dec_button, 10}, {hex_button, 16}};
+            for (const auto &m : modes) {
+                EXPECT_EQ(m.key->color(), FL_BLACK) << m.key->label();
+                EXPECT_EQ(m.key->labelcolor(), m.base == to ? FL_GREEN : FL_WHITE)
+                    << m.key->label();
+            }
+        }
+    }
+}
+
+// Keys: digits (upper-case hex), + = ce sign, and a radix name BIN OCT DEC HEX or R<n>.
+struct Row {
+    const char *keys;
+    unsigned shown;
+    int base; // of the text expected at the end
+    const char *why;
+};
+
+void press(const std::string &key) {
+    const struct {
+        const char *name;
+        int base;
+    } modes[] = {{"BIN", 2}, {"OCT", 8}, {"DEC", 10}, {"HEX", 16}};
+    for (const auto &m : modes)
+        if (key == m.name)
+            return modeButtonsCb(m.base);
+    if (key[0] == 'R')
+        return modeButtonsCb(std::stoi(key.substr(1)));
+    if (key == "+")
+        return operCb(OPT_ADD);
+    if (key == "-")
+        return operCb(OPT_SUB);
+    if (key == "=")
+        return operCb(OPT_EQUAL);
+    if (key == "ce")
+        return specButtonCb(OPT_CE);
+    if (key == "sign")
+        return specButtonCb(OPT_SIGN);
+    for (char c : key)
+        numButtonCb(c >= 'A' ? c - 'A' + 10 : c - '0');
+}
+
+std::string text(unsigned value, int base) {
+    char out[DISPLAY_TEXT_SIZE];
+    formatNumber(out, value, base);
+    return out;
+}
+
+TEST_F(Radix, SwitchShowsTheShownValueUnchanged) {
+    const Row rows[] = {
+        {"2 5 5 HEX", 0xFF, 16, "the value keeps its bits"},
+        {"2 5 5 HEX BIN", 0xFF, 2, "...in every radix"},
+        {"1 2 HEX", 0xC, 16, "the entry so far"},
+        {"1 2 HEX 3", 0xC3, 16, "digits go on in the new radix"},
+        {"1 + HEX", 0, 16, "after an operator: the entry, 0"},
+        {"9 + HEX A =", 19, 16, "the pending operation survives"},
+        {"6 + 7 = OCT", 13, 8, "after \"=\": the result"},
+        {"6 + 7 = ce", 0, 10, "CE after \"=\" shows 0..."},
+        {"6 + 7 = ce BIN", 13, 2, "...and a switch the result again"},
+        {"4 2 DEC", 42, 10, "the current radix again: a redisplay"},
+        {"sign 1 - 3 = HEX DEC", 0xFFFFFFFE, 10, "signedness survives: -2"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(std::string(r.keys) + ": " + r.why);
+        SetUp();
+        std::istringstream in(r.keys);
+        for (std::string key; in >> key;)
+            press(key);
+        EXPECT_EQ(text_disp->label(), text(r.shown, r.base));
+    }
+}
+
+TEST_F(Radix, UnknownRadixIsStoredAndChangesNoKey) {
+    press("HEX");
+    press("1F");
+    press("R5");
+    EXPECT_EQ(g_base, 5);
+    EXPECT_STREQ(text_disp->label(), "");
+    EXPECT_TRUE(f_button->active());
+    EXPECT_EQ(hex_button->labelcolor(), FL_GREEN);
+    press("HEX");
+    EXPECT_EQ(text_disp->label(), text(0x1F, 16)) << "nothing was lost";
+}
+
+} // namespace
