@@ -24,7 +24,8 @@ test: all
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The same suite built with clang++.
-test-clang: deps
+test-clang:
+	@scripts/install-deps clang
 	CXX=clang++ $(CMAKE) -S . -B build-clang -DNORVIK_WERROR=ON
 	$(CMAKE) --build build-clang -j $(JOBS)
 	cd build-clang && ctest --output-on-failure -j $(JOBS)
