@@ -185,6 +185,7 @@ Fl_Window *makeWindow() {
 
 Fl_Window *startUp(int argc, char **argv) {
     Fl_Window *w = makeWindow();
+    makeAboutWindow();
     popup_menu->show();
     g_base = 10;
     w->show(argc, argv);

@@ -21,14 +21,24 @@ extern Fl_Button *u_button;
 extern Fl_Button *backspace_tricker, *enter_tricker;
 extern Fl_Menu_Button *popup_menu;
 
-// The right-click menu's items, ended by an all-zero record.
+// The right-click menu's items (About, Keyboard Shortcuts, Quit), ended by an all-zero
+// record.
 extern Fl_Menu_Item menu_popup_menu[];
+
+// The About window: built hidden by makeAboutWindow(), shown by aboutCb(), hidden by its
+// ok button.
+extern Fl_Window *about_window;
+Fl_Window *makeAboutWindow();
+void aboutCb();
+
+// Builds the shortcuts window on first use, then centres it under the pointer and shows it.
+void shortcutCb();
 
 // Builds the main window, unshown, and sets every handle above.
 Fl_Window *makeWindow();
 
-// Everything main() does before the event loop: builds and shows the main window in
-// decimal mode. The command line goes to the toolkit.
+// Everything main() does before the event loop: builds the main and About windows and
+// shows the main one in decimal mode. The command line goes to the toolkit.
 Fl_Window *startUp(int argc, char **argv);
 
 // Group 1 is the letter keys A..F, group 2 the keys 2..9; on == 1 activates the group,
