@@ -148,6 +148,29 @@ Window findWindow(const char *title) {
     return found;
 }
 
+Window findPopup() {
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    Window found = None;
+    if (!XQueryTree(s_display, DefaultRootWindow(s_display), &root, &parent, &children, &count))
+        return None;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(s_display, children[i], &a) && a.override_redirect &&
+            a.map_state == IsViewable)
+            found = children[i]; // the topmost one
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+void chooseItem(Window popup, int index, int count) {
+    XWindowAttributes a;
+    XGetWindowAttributes(s_display, popup, &a);
+    clickAt(popup, a.width / 2, a.height * (2 * index + 1) / (2 * count));
+}
+
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new PrivateXServer);

@@ -28,4 +28,10 @@ void clickAt(Window win, int x, int y, unsigned button = 1);
 // The first top-level window whose name is `title`, or None.
 Window findWindow(const char *title);
 
+// A mapped override-redirect top-level window (a popup menu), or None.
+Window findPopup();
+
+// Clicks item `index` of the `count` equally high items of the popup menu `popup`.
+void chooseItem(Window popup, int index, int count);
+
 #endif
