@@ -5,11 +5,13 @@
 #include "engine/engine.h"
 
 #include <FL/Enumerations.H>
+#include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Button.H>
 #include <FL/Fl_Window.H>
 
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 
@@ -183,7 +185,21 @@ Fl_Window *makeWindow() {
     return w;
 }
 
+// The toolkit reads the command line, but of an option it does not know it only warns and
+// goes on; a mistyped option must not start a calculator that seems fine.
+static void checkToolkitOptions(int argc, char **argv) {
+    int next = 0;
+    if (argc > 1 && Fl::args(argc, argv, next) < argc) {
+        std::fprintf(stderr,
+                     "%s: unknown or incomplete option '%s'\nusage: %s [options]\n"
+                     "options are:\n%s\n",
+                     argv[0], argv[next], argv[0], Fl::help);
+        std::exit(2);
+    }
+}
+
 Fl_Window *startUp(int argc, char **argv) {
+    checkToolkitOptions(argc, argv);
     Fl_Window *w = makeWindow();
     makeAboutWindow();
     popup_menu->show();
