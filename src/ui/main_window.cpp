@@ -202,6 +202,7 @@ Fl_Window *startUp(int argc, char **argv) {
     checkToolkitOptions(argc, argv);
     Fl_Window *w = makeWindow();
     makeAboutWindow();
+    guardMenuKeys();
     popup_menu->show();
     g_base = 10;
     w->show(argc, argv);

@@ -31,6 +31,9 @@ extern Fl_Window *about_window;
 Fl_Window *makeAboutWindow();
 void aboutCb();
 
+// Works around toolkit faults in the popup menu's keyboard handling, where there are any.
+void guardMenuKeys();
+
 // Builds the shortcuts window on first use, then centres it under the pointer and shows it.
 void shortcutCb();
 
