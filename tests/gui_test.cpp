@@ -344,7 +344,7 @@ int s_pick = -1;
 bool s_menuSeen = false;
 
 void pickCb(void *) {
-    Window menu = findPopup();
+    Window menu = openMenu();
     if (menu == None) {
         Fl::repeat_timeout(0.02, pickCb);
         return;
@@ -365,7 +365,7 @@ bool openMenu(Fl_Window *window, Fl_Widget *over, int pick) {
     s_menuSeen = false;
     Fl::add_timeout(0.02, pickCb);
     clickAt(fl_xid(window), over->x() + over->w() / 2, over->y() + over->h() / 2, 3);
-    bool closed = waitFor([] { return s_menuSeen && findPopup() == None; }, [] { Fl::wait(0.02); });
+    bool closed = waitFor([] { return s_menuSeen && menuClosed(); }, [] { Fl::wait(0.02); });
     Fl::remove_timeout(pickCb);
     settle();
     return s_menuSeen && closed;

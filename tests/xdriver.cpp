@@ -27,30 +27,13 @@ Display *s_display = nullptr;
 class PrivateXServer : public ::testing::Environment {
   public:
     void SetUp() override {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        pid_ = fork();
-        ASSERT_GE(pid_, 0);
-        if (pid_ == 0) {
-            close(ready[0]);
-            int quiet = open("/dev/null", O_WRONLY);
-            dup2(quiet, 1);
-            dup2(quiet, 2);
-            std::string fd = std::to_string(ready[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                   "1024x768x24", "-noreset", static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(ready[1]);
-        // Xvfb writes its display number once it accepts connections.
-        std::string number;
-        char c;
-        while (read(ready[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(ready[0]);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start (is it installed?)";
-        std::string name = ":" + number;
+        std::string name;
+        pid_ = startXvfb(name);
+        ASSERT_GT(pid_, 0) << "Xvfb did not start (is it installed?)";
         setenv("DISPLAY", name.c_str(), 1);
+        // Windows come and go while the tests look at them (menus, closed windows): a
+        // request about one that has just gone is no failure of the program.
+        XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
         s_display = XOpenDisplay(name.c_str());
         ASSERT_NE(s_display, nullptr) << "cannot connect to Xvfb on " << name;
         int ev, err, major, minor;
@@ -76,6 +59,34 @@ void roundTrip() {
 }
 
 } // namespace
+
+pid_t startXvfb(std::string &name) {
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(ready[0]);
+        int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, 1);
+        dup2(quiet, 2);
+        std::string fd = std::to_string(ready[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+               "1024x768x24", "-noreset", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    // Xvfb writes its display number once it accepts connections.
+    std::string number;
+    char c;
+    while (read(ready[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(ready[0]);
+    if (pid < 0 || number.empty())
+        return -1;
+    name = ":" + number;
+    return pid;
+}
 
 Display *testDisplay() {
     return s_display;
@@ -163,6 +174,25 @@ Window findPopup() {
     if (children)
         XFree(children);
     return found;
+}
+
+bool pointerGrabbed() {
+    Window root = DefaultRootWindow(s_display);
+    int result = XGrabPointer(s_display, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                              None, None, CurrentTime);
+    if (result == GrabSuccess)
+        XUngrabPointer(s_display, CurrentTime);
+    XSync(s_display, False);
+    return result == AlreadyGrabbed;
+}
+
+Window openMenu() {
+    Window menu = findPopup();
+    return menu != None && pointerGrabbed() ? menu : None;
+}
+
+bool menuClosed() {
+    return findPopup() == None && !pointerGrabbed();
 }
 
 void chooseItem(Window popup, int index, int count) {

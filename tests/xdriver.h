@@ -8,6 +8,13 @@
 
 #include <functional>
 
+#include <string>
+#include <sys/types.h>
+
+// Starts an Xvfb on a free display number; returns its pid and sets `name` (":N"), or
+// returns -1.
+pid_t startXvfb(std::string &name);
+
 // The test's own connection to the private server (DISPLAY is set to it as well).
 Display *testDisplay();
 
@@ -30,6 +37,15 @@ Window findWindow(const char *title);
 
 // A mapped override-redirect top-level window (a popup menu), or None.
 Window findPopup();
+
+// Whether some client holds the pointer grabbed, as an open menu does until its loop ends.
+bool pointerGrabbed();
+
+// The popup menu once it is mapped and its loop runs (pointer grabbed), or None.
+Window openMenu();
+
+// Whether no popup menu is mapped and its loop has ended.
+bool menuClosed();
 
 // Clicks item `index` of the `count` equally high items of the popup menu `popup`.
 void chooseItem(Window popup, int index, int count);
