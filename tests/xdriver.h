@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Driving real windows on a private X server: a fresh Xvfb for the test process, and real
-// key and button events through XTest on a connection of the test's own.
+// Driving real windows on a private X server: starting an Xvfb, and real key and button
+// events through XTest on a connection of the caller's own.
 #ifndef NORVIK_TESTS_XDRIVER_H
 #define NORVIK_TESTS_XDRIVER_H
 
@@ -15,7 +15,8 @@
 // returns -1.
 pid_t startXvfb(std::string &name);
 
-// The test's own connection to the private server (DISPLAY is set to it as well).
+// The connection the helpers below use: the test's own to the private server.
+void useDisplay(Display *display);
 Display *testDisplay();
 
 // Runs `step` and checks `done` until it holds or `seconds` pass; returns done().
