@@ -4,7 +4,7 @@ JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
 CMAKE    ?= cmake
 
-.PHONY: all deps run test test-clang test-sanitize test-fltk14 install clean
+.PHONY: all deps run test test-clang test-sanitize test-fltk14 bench install clean
 
 all: deps
 	$(CMAKE) -S . -B $(BUILD) -DNORVIK_WERROR=ON
@@ -40,8 +40,14 @@ test-sanitize: deps
 test-fltk14:
 	scripts/test-debian13
 
+# norvik against the least an FLTK program of its shape costs; prints a table of medians.
+bench: deps
+	$(CMAKE) -S . -B build-bench -DNORVIK_WERROR=ON -DNORVIK_TESTS=OFF -DNORVIK_BENCH=ON
+	$(CMAKE) --build build-bench -j $(JOBS)
+	build-bench/bench/norvik-bench --norvik build-bench/norvik --floor build-bench/bench/norvik-floor
+
 install: all
 	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-clang build-sanitize
+	rm -rf build build-clang build-sanitize build-bench
