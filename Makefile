@@ -4,7 +4,8 @@ JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
 CMAKE    ?= cmake
 
-.PHONY: all deps run test test-clang test-sanitize test-fltk14 bench install clean
+.PHONY: all deps run test test-clang test-sanitize test-fltk14 bench install package \
+        check-desktop screenshot clean
 
 all: deps
 	$(CMAKE) -S . -B $(BUILD) -DNORVIK_WERROR=ON
@@ -49,5 +50,28 @@ bench: deps
 install: all
 	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)
 
+# A Debian package in build-package/, dependencies from dpkg-shlibdeps.
+package:
+	@scripts/install-deps dpkg-dev file
+	$(CMAKE) -S . -B build-package -DNORVIK_TESTS=OFF -DNORVIK_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
+	  "-DCMAKE_CXX_FLAGS=-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-z,relro,-z,now"
+	$(CMAKE) --build build-package -j $(JOBS)
+	cd build-package && cpack
+
+# The installed tree, desktop entry, metadata, manual page and package, checked by the
+# distribution's own validators.
+check-desktop: package
+	@scripts/install-deps desktop-file-utils appstream mandoc lintian
+	scripts/check-desktop
+
+# docs/screenshot.png, made by the program itself under Xvfb.
+screenshot: all
+	@scripts/install-deps libpng-dev
+	$(CMAKE) -S . -B $(BUILD) -DNORVIK_SCREENSHOT=ON
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target norvik-screenshot
+	mkdir -p docs
+	$(BUILD)/tests/norvik-screenshot $(BUILD)/norvik docs/screenshot.png
+
 clean:
-	rm -rf build build-clang build-sanitize build-bench
+	rm -rf build build-clang build-sanitize build-bench build-package

@@ -6,6 +6,7 @@
 
 #include "xdriver.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -138,6 +139,24 @@ TEST_F(Program, MapsItsWindowAndEndsOnEscape) {
     ASSERT_TRUE(XGetWindowAttributes(testDisplay(), win_, &a));
     EXPECT_EQ(a.width, 303);
     EXPECT_EQ(a.height, 139);
+
+    // Window managers match it to its desktop entry (StartupWMClass) and show its icon.
+    XClassHint hint{};
+    ASSERT_TRUE(XGetClassHint(testDisplay(), win_, &hint));
+    EXPECT_STREQ(hint.res_name, "norvik");
+    EXPECT_STREQ(hint.res_class, "Norvik");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    Atom type;
+    int format;
+    unsigned long items = 0, rest;
+    unsigned char *icon = nullptr;
+    XGetWindowProperty(testDisplay(), win_, XInternAtom(testDisplay(), "_NET_WM_ICON", False), 0,
+                       4096, False, XA_CARDINAL, &type, &format, &items, &rest, &icon);
+    EXPECT_EQ(items, 2u + 32 * 32) << "a 32 x 32 icon";
+    if (icon)
+        XFree(icon);
+
     focusWindow(win_);
     for (unsigned long sym : {XK_1, XK_plus, XK_2, XK_Return, XK_Escape})
         typeKey(sym);

@@ -205,6 +205,7 @@ Fl_Window *startUp(int argc, char **argv) {
     guardMenuKeys();
     popup_menu->show();
     g_base = 10;
+    setDesktopIdentity();
     w->show(argc, argv);
     activateDeactivateButtons(1, 2); // letters off
     activateDeactivateButtons(2, 1); // 2..9 on

@@ -44,6 +44,9 @@ Fl_Window *makeWindow();
 // shows the main one in decimal mode. The command line goes to the toolkit.
 Fl_Window *startUp(int argc, char **argv);
 
+// The window class "norvik" and the window icon, for windows shown from now on.
+void setDesktopIdentity();
+
 // Group 1 is the letter keys A..F, group 2 the keys 2..9; on == 1 activates the group,
 // any other value deactivates it. Other groups are ignored.
 void activateDeactivateButtons(int group, int on);
