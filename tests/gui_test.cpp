@@ -239,6 +239,9 @@ TEST_F(MainWindow, KeyboardShortcutsReachTheirKeys) {
         EXPECT_EQ(shown(), decimal(row.shown));
         specButtonCb(OPT_CA);
     }
+    // The catchers never take the focus, so they never show a focus frame.
+    EXPECT_NE(Fl::focus(), enter_tricker);
+    EXPECT_NE(Fl::focus(), backspace_tricker);
 }
 
 TEST_F(MainWindow, ShiftSAndShiftUToggleTheSignedness) {
