@@ -114,14 +114,26 @@ class Program : public ::testing::Test {
         XSendEvent(d, w, False, NoEventMask, &e);
         XSync(d, False);
     }
+    void closeAuxiliaryWindows() {
+        for (const char *title : {"About norvik", "norvik Shortcuts"}) {
+            if (mapped(findWindow(title))) {
+                closeByWindowManager(findWindow(title));
+                waitFor([&] { return !mapped(findWindow(title)); }, [] { usleep(2000); });
+            }
+        }
+    }
     // Right click at (x, y) of the main window, then a click on menu item `item`. A click
     // that opens no menu is tried again, up to three times; lostClicks_ counts them.
     void choose(int x, int y, int item) {
         Window menu = None;
         for (int attempt = 0; attempt < 3 && menu == None; ++attempt) {
             clickAt(win_, x, y, 3);
-            if (!waitFor([&] { return (menu = openMenu()) != None; }, [] { usleep(2000); }, 1))
+            if (!waitFor([&] { return (menu = openMenu()) != None; }, [] { usleep(2000); }, 1)) {
+                // The toolkit took the release for the end of a drag and picked the item it
+                // had placed under the pointer (the last one picked): close what it opened.
                 ++lostClicks_;
+                closeAuxiliaryWindows();
+            }
         }
         ASSERT_NE(menu, None) << "three right clicks opened no menu";
         XGetWindowAttributes(testDisplay(), menu, &lastMenu_);
@@ -259,8 +271,8 @@ TEST_F(Program, SurvivesAMonkey) {
     EXPECT_TRUE(waitFor([&] { return displayPixels(win_) == two; }, [] { usleep(10000); }))
         << "1 + 1 Enter does not show 2; seed " << seed;
     EXPECT_TRUE(run_.running());
-    // XTest's zero-length right clicks now and then open no menu in FLTK 1.3; a second one
-    // does. Many would mean the menu itself is in trouble.
+    // Now and then the toolkit takes XTest's zero-length right click for a drag and picks
+    // an item at once; many such would mean the menu itself is in trouble.
     EXPECT_LE(lostClicks_, menus / 10) << lostClicks_ << " of " << menus << " right clicks lost";
     std::printf("monkey: seed %u, %d events, %d menus, %d right clicks lost\n", seed, events, menus,
                 lostClicks_);
