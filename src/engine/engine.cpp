@@ -109,20 +109,18 @@ void numButtonCb(int digit) {
 
 void operCb(int code) {
     s_committed = false;
-    const int pending = s_lastopt;
-    s_lastopt = code;
 
     if (code == OPT_NOT) {
         // eg. "5 + 3 ~ =": inverts the entry 3 and leaves "+" pending.
         s_value = ~s_value;
-        s_lastopt = pending;
-        if (pending == OPT_EQUAL)
+        if (s_lastopt == OPT_EQUAL)
             s_accum = s_value; // after "=", accumulator and entry stay equal
         display(s_value);
         return;
     }
 
-    s_accum = apply(pending, s_accum, s_value);
+    s_accum = apply(s_lastopt, s_accum, s_value);
+    s_lastopt = code;
     if (code == OPT_EQUAL) {
         s_committed = true;
         s_value = s_accum;
