@@ -2,6 +2,7 @@
 // The display widget's text, and what happens when its copy cannot be made. Linked with
 // --wrap=strdup, so the copy can be made to fail on demand.
 #include "format/format.h"
+#include "display_text.h"
 #include "ui/ui.h"
 
 #include <FL/Fl_Box.H>
@@ -53,12 +54,6 @@ class StderrCapture {
     int saved_;
 };
 
-std::string expectedText(unsigned int value, int base) {
-    char out[DISPLAY_TEXT_SIZE];
-    formatNumber(out, value, base);
-    return out;
-}
-
 class Display : public testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -71,9 +66,9 @@ class Display : public testing::Test {
 
 TEST_F(Display, ShowsAHeapCopyOfTheText) {
     displayNumber(4660, 16);
-    EXPECT_EQ(std::string(text_disp->label()), expectedText(4660, 16));
+    EXPECT_EQ(std::string(text_disp->label()), displayText(4660, 16));
     displayNumber(255, 10);
-    EXPECT_EQ(std::string(text_disp->label()), expectedText(255, 10));
+    EXPECT_EQ(std::string(text_disp->label()), displayText(255, 10));
     displayNumber(7, 3);
     EXPECT_STREQ(text_disp->label(), "") << "a radix without a row shows the empty text";
 }
@@ -101,6 +96,6 @@ TEST_F(Display, FailedCopyKeepsTheLastText) {
         << "one message per failure";
 
     displayNumber(99, 10);
-    EXPECT_EQ(std::string(text_disp->label()), expectedText(99, 10)) << "the next call works";
+    EXPECT_EQ(std::string(text_disp->label()), displayText(99, 10)) << "the next call works";
     EXPECT_EQ(err.text().size(), 3 * 39u) << "and says nothing";
 }

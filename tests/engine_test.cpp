@@ -4,6 +4,7 @@
 // and ce, cd, ca, bs (BackSpace), sign (the U/S key).
 #include "engine/engine.h"
 #include "format/format.h"
+#include "display_text.h"
 #include "recording_display.h"
 
 #include <gtest/gtest.h>
@@ -245,24 +246,20 @@ TEST(Engine, ShiftCounts) {
 TEST(Engine, SignednessKey) {
     run(10, UNSIGNED, "5 - 7 =");
     EXPECT_TRUE(g_recording.signKey.empty()) << "nothing changes the key unasked";
-    char text[DISPLAY_TEXT_SIZE];
-    formatNumber(text, 0xFFFFFFFE, 10);
-    EXPECT_EQ(std::string(text).substr(59), "294");
+    EXPECT_EQ(displayText(0xFFFFFFFE, 10).substr(59), "294");
 
     press("sign");
     ASSERT_EQ(g_recording.signKey.size(), 1u);
     EXPECT_EQ(g_recording.signKey.back(), 0u);
     EXPECT_EQ(g_recording.shown.back().value, 0xFFFFFFFEu);
-    formatNumber(text, 0xFFFFFFFE, 10);
-    EXPECT_EQ(std::string(text).substr(59), " -2") << "the formatter reads signed too";
+    EXPECT_EQ(displayText(0xFFFFFFFE, 10).substr(59), " -2") << "the formatter reads signed too";
 
     press("ca");
     press("ce");
     EXPECT_EQ(g_recording.signKey.size(), 1u) << "clear keys leave the mode";
     press("sign");
     EXPECT_EQ(g_recording.signKey.back(), 1u);
-    formatNumber(text, 0xFFFFFFFE, 10);
-    EXPECT_EQ(std::string(text).substr(59), "294");
+    EXPECT_EQ(displayText(0xFFFFFFFE, 10).substr(59), "294");
 }
 
 TEST(Engine, UnknownSpecialCodesDoNothing) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Number to display text: the exact texts, and the two helpers on their own.
 #include "format/format.h"
+#include "display_text.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +17,6 @@ std::string sprintfText(const char *fmt, unsigned int value) {
     baseSprintf(dest, t, value);
     EXPECT_STREQ(t, fmt) << "the template must stay as it was";
     return dest;
-}
-
-std::string displayText(unsigned int value, int base) {
-    char out[DISPLAY_TEXT_SIZE];
-    formatNumber(out, value, base);
-    return out;
 }
 
 struct SignedMode {

@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "format/format.h"
+#include "display_text.h"
 #include "ui/ui.h"
 #include "digit_keys.h"
 #include "xdriver.h"
@@ -44,9 +45,7 @@ std::string shown() {
 }
 
 std::string decimal(unsigned value) {
-    char text[DISPLAY_TEXT_SIZE];
-    formatNumber(text, value, 10);
-    return text;
+    return displayText(value, 10);
 }
 
 // One window per process, left as the previous test leaves it; each test starts from a
@@ -251,9 +250,7 @@ TEST_F(MainWindow, ShiftSAndShiftUToggleTheSignedness) {
     type({{XK_s, ShiftMask}}); // no longer its shortcut
     EXPECT_STREQ(u_button->label(), "S");
     type({{XK_1, 0}, {XK_minus, 0}, {XK_3, 0}, {XK_Return, 0}});
-    char expected[DISPLAY_TEXT_SIZE];
-    formatNumber(expected, 0xFFFFFFFEu, 10);
-    EXPECT_EQ(shown(), expected);
+    EXPECT_EQ(shown(), decimal(0xFFFFFFFEu));
     type({{XK_u, ShiftMask}});
     EXPECT_STREQ(u_button->label(), "U");
     EXPECT_EQ(u_button->shortcut(), FL_SHIFT | 's');
@@ -278,12 +275,6 @@ TEST_F(MainWindow, InactiveLetterKeysIgnoreShortcutsAndClicks) {
     EXPECT_EQ(shown(), decimal(1));
 }
 
-std::string inBase(unsigned value, int base) {
-    char text[DISPLAY_TEXT_SIZE];
-    formatNumber(text, value, base);
-    return text;
-}
-
 TEST_F(MainWindow, ShiftLettersSwitchTheRadix) {
     const struct {
         unsigned long sym;
@@ -299,7 +290,7 @@ TEST_F(MainWindow, ShiftLettersSwitchTheRadix) {
         type({{r.sym, ShiftMask}});
         EXPECT_EQ(g_base, r.base);
         EXPECT_EQ(r.lit->labelcolor(), FL_GREEN);
-        EXPECT_EQ(shown(), inBase(13, r.base));
+        EXPECT_EQ(shown(), displayText(13, r.base));
     }
 }
 
@@ -325,20 +316,20 @@ TEST_F(MainWindow, DisabledDigitsIgnoreKeysAndClicks) {
         for (int digit = r.base; digit < 16; ++digit)
             click(digitKey(digit));
         type({{XK_1, 0}});
-        EXPECT_EQ(shown(), inBase(1, r.base));
+        EXPECT_EQ(shown(), displayText(1, r.base));
         specButtonCb(OPT_CA);
     }
 }
 
 TEST_F(MainWindow, LetterKeysInHex) {
     type({{XK_h, ShiftMask}, {XK_b, 0}, {XK_d, 0}});
-    EXPECT_EQ(shown(), inBase(0xBD, 16)) << "b and d are digits";
+    EXPECT_EQ(shown(), displayText(0xBD, 16)) << "b and d are digits";
     type({{XK_d, ControlMask}});
-    EXPECT_EQ(shown(), inBase(0xB, 16)) << "Ctrl+d deletes a digit";
+    EXPECT_EQ(shown(), displayText(0xB, 16)) << "Ctrl+d deletes a digit";
     type({{XK_d, ShiftMask}});
-    EXPECT_EQ(shown(), inBase(11, 10)) << "Shift+d is decimal";
+    EXPECT_EQ(shown(), displayText(11, 10)) << "Shift+d is decimal";
     type({{XK_h, ShiftMask}, {XK_b, ShiftMask}});
-    EXPECT_EQ(shown(), inBase(11, 2)) << "Shift+b is binary";
+    EXPECT_EQ(shown(), displayText(11, 2)) << "Shift+b is binary";
 }
 
 // The menu runs a loop of its own inside the toolkit; a timer in that loop waits for the

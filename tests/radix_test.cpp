@@ -3,6 +3,7 @@
 // the display shows after it. No X server needed.
 #include "engine/engine.h"
 #include "format/format.h"
+#include "display_text.h"
 #include "ui/ui.h"
 #include "digit_keys.h"
 
@@ -88,12 +89,6 @@ void press(const std::string &key) {
         numButtonCb(c >= 'A' ? c - 'A' + 10 : c - '0');
 }
 
-std::string text(unsigned value, int base) {
-    char out[DISPLAY_TEXT_SIZE];
-    formatNumber(out, value, base);
-    return out;
-}
-
 TEST_F(Radix, SwitchShowsTheShownValueUnchanged) {
     const Row rows[] = {
         {"2 5 5 HEX", 0xFF, 16, "the value keeps its bits"},
@@ -114,7 +109,7 @@ TEST_F(Radix, SwitchShowsTheShownValueUnchanged) {
         std::istringstream in(r.keys);
         for (std::string key; in >> key;)
             press(key);
-        EXPECT_EQ(text_disp->label(), text(r.shown, r.base));
+        EXPECT_EQ(text_disp->label(), displayText(r.shown, r.base));
     }
 }
 
@@ -127,7 +122,7 @@ TEST_F(Radix, UnknownRadixIsStoredAndChangesNoKey) {
     EXPECT_TRUE(f_button->active());
     EXPECT_EQ(hex_button->labelcolor(), FL_GREEN);
     press("HEX");
-    EXPECT_EQ(text_disp->label(), text(0x1F, 16)) << "nothing was lost";
+    EXPECT_EQ(text_disp->label(), displayText(0x1F, 16)) << "nothing was lost";
 }
 
 } // namespace
