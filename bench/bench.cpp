@@ -14,7 +14,6 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
-#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <poll.h>
@@ -70,15 +69,7 @@ bool launch(const std::string &program, const Options &o, Figures &f) {
     XSync(d, False);
 
     const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("DISPLAY", name.c_str(), 1);
-        int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, 1);
-        dup2(quiet, 2);
-        execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = startProgram(program.c_str(), name);
 
     // start -> map: the first MapNotify of a top-level window, waited for on the socket.
     Window win = None;

@@ -9,7 +9,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,12 +27,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     useDisplay(d);
-    const pid_t program = fork();
-    if (program == 0) {
-        setenv("DISPLAY", name.c_str(), 1);
-        execl(argv[1], argv[1], static_cast<char *>(nullptr));
-        _exit(127);
-    }
+    const pid_t program = startProgram(argv[1], name);
     Window win = None;
     waitFor([&] { return (win = findWindow("norvik - Programmers' calculator")) != None; },
             [] { usleep(10000); }, 10);

@@ -55,6 +55,19 @@ pid_t startXvfb(std::string &name) {
     return pid;
 }
 
+pid_t startProgram(const char *path, const std::string &display) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", display.c_str(), 1);
+        int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, 1);
+        dup2(quiet, 2);
+        execl(path, path, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
 void useDisplay(Display *display) {
     s_display = display;
 }

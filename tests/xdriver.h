@@ -15,6 +15,9 @@
 // returns -1.
 pid_t startXvfb(std::string &name);
 
+// Starts `path` with DISPLAY set to `display` and its output thrown away; returns its pid.
+pid_t startProgram(const char *path, const std::string &display);
+
 // The connection the helpers below use: the test's own to the private server.
 void useDisplay(Display *display);
 Display *testDisplay();
