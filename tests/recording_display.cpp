@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "recording_display.h"
-#include "format/format.h"
-#include "ui/ui.h"
+#include "engine/engine.h"
 
 Recording g_recording;
 

@@ -3,8 +3,6 @@
 // arithmetic is on uint32_t: results wrap modulo 2^32, and signed readings are taken
 // without ever doing signed arithmetic that could overflow.
 #include "engine/engine.h"
-#include "format/format.h"
-#include "ui/ui.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The calculator proper: state and the effect of every keypad key on it. Toolkit-free;
-// it reaches the screen only through displayNumber() and showSignKey().
+// it reaches the screen only through the three outward calls at the end of this file.
 #ifndef NORVIK_ENGINE_ENGINE_H
 #define NORVIK_ENGINE_ENGINE_H
 
@@ -31,5 +31,11 @@ void operCb(int code);       // OPT_ADD..OPT_RSHIFT, OPT_EQUAL, OPT_NOT
 void specButtonCb(int code); // OPT_CE, OPT_CD, OPT_CA, OPT_SIGN; others ignored
 void backSpaceCb();          // same as OPT_CD
 void refreshCb();            // displays the shown value
+
+// What the engine calls outside itself: the display (or a test's recording display) and
+// the signedness key.
+void displayNumber(unsigned int value, int base); // shows `value` in radix `base`
+void setUnsigned(unsigned int isUnsigned);        // the formatter reads "d" the same way
+void showSignKey(unsigned int isUnsigned);        // the key's label and shortcut for the mode
 
 #endif

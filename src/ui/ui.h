@@ -55,9 +55,6 @@ void activateDeactivateButtons(int group, int on);
 // mode key and shows the shown value in it. Any other radix is stored and changes no key.
 void modeButtonsCb(int base);
 
-// Gives the signedness key the label and shortcut for the mode in force.
-void showSignKey(unsigned int isUnsigned);
-
 // The main window's callback: closing it or Escape ends the process with status 0.
 void mainWindowExitCb(Fl_Widget *, void *);
 
