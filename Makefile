@@ -4,7 +4,7 @@ JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
 CMAKE    ?= cmake
 
-.PHONY: all deps run test test-clang test-sanitize test-fltk14 bench install package \
+.PHONY: all deps run test test-clang test-sanitize test-fltk14 fuzz bench install package \
         check-desktop screenshot clean
 
 all: deps
@@ -36,6 +36,18 @@ test-sanitize: deps
 	$(CMAKE) -S . -B build-sanitize -DNORVIK_WERROR=ON -DNORVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
+
+# The paste parser under libFuzzer for FUZZ_SECONDS, from the seed corpus in the repo
+# (copied, so that the run's finds stay out of the checkout).
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps clang libclang-rt-dev
+	CXX=clang++ $(CMAKE) -S . -B build-fuzz -DNORVIK_WERROR=ON -DNORVIK_FUZZ=ON \
+	  -DNORVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	$(CMAKE) --build build-fuzz -j $(JOBS) --target paste_fuzz
+	rm -rf build-fuzz/corpus && cp -r tests/fuzz/paste-corpus build-fuzz/corpus
+	build-fuzz/tests/paste_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=256 \
+	  -print_final_stats=1 build-fuzz/corpus
 
 # The whole suite against FLTK 1.4 in a Debian 13 root (needs root).
 test-fltk14:
@@ -74,4 +86,4 @@ screenshot: all
 	$(BUILD)/tests/norvik-screenshot $(BUILD)/norvik docs/screenshot.png
 
 clean:
-	rm -rf build build-clang build-sanitize build-bench build-package
+	rm -rf build build-clang build-sanitize build-bench build-package build-fuzz

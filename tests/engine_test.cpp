@@ -65,6 +65,10 @@ void press(const std::string &key) {
         backSpaceCb();
         return;
     }
+    if (key[0] == 'p') { // a pasted value, in hex: p1F
+        enterValueCb(static_cast<unsigned>(std::stoul(key.substr(1), nullptr, 16)));
+        return;
+    }
     for (char c : key) {
         int digit = c >= 'A' ? c - 'A' + 10 : c - '0';
         ASSERT_TRUE(digit >= 0 && digit < 16) << "unknown key " << key;
@@ -129,6 +133,48 @@ TEST(Engine, EqualsAndWhatFollows) {
         {10, UNSIGNED, "5 + 3 = ce sign", 0, "the sign key shows the entry"},
     };
     check(rows);
+}
+
+// A pasted value is the entry exactly as if CE and its digits had been typed: the keys
+// after it show the same in both games.
+TEST(Engine, PastedValueIsATypedEntry) {
+    const struct {
+        int base;
+        const char *before, *after;
+        uint32_t value;
+        const char *why;
+    } rows[] = {
+        {10, "", "", 42, "at start-up"},
+        {10, "5 +", "=", 3, "a pending operation stays pending"},
+        {10, "5 + 3 =", "+ 1 =", 7, "after = it starts a new calculation"},
+        {10, "5 + 3 = ~", "+ 1 =", 7, "after = and ~: no longer committed"},
+        {10, "5 + 3 = ce", "=", 2, "after = and CE"},
+        {16, "F F *", "=", 0x10, "in hex"},
+        {2, "1 0 1 -", "=", 0, "zero"},
+        {8, "7 7 7", "cd", 0xFFFFFFFF, "all bits, then a digit deleted"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << r.before << " [" << std::hex << r.value << "] "
+                                        << r.after << ": " << r.why);
+        std::ostringstream pasted, typed;
+        pasted << r.before << " p" << std::hex << r.value;
+        typed << r.before << " ce";
+        std::string digits;
+        uint32_t v = r.value;
+        do {
+            digits.insert(0, std::string(" ") + "0123456789ABCDEF"[v % uint32_t(r.base)]);
+            v /= uint32_t(r.base);
+        } while (v != 0);
+        typed << digits;
+
+        run(r.base, UNSIGNED, pasted.str());
+        EXPECT_EQ(g_recording.shown.back().value, r.value) << "shows the value";
+        run(r.base, UNSIGNED, pasted.str() + " " + r.after);
+        const Shown afterPaste = g_recording.shown.back();
+        run(r.base, UNSIGNED, typed.str() + " " + r.after);
+        EXPECT_EQ(afterPaste.value, g_recording.shown.back().value);
+        EXPECT_EQ(afterPaste.base, g_recording.shown.back().base);
+    }
 }
 
 // "~" inverts the entry and leaves the pending operation alone.

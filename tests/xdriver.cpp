@@ -116,12 +116,17 @@ void typeKey(unsigned long sym, unsigned extra) {
     roundTrip();
 }
 
-void clickAt(Window win, int x, int y, unsigned button) {
+void moveTo(Window win, int x, int y) {
     int rootX, rootY;
     Window child;
     XTranslateCoordinates(s_display, win, DefaultRootWindow(s_display), x, y, &rootX, &rootY,
                           &child);
     XTestFakeMotionEvent(s_display, -1, rootX, rootY, CurrentTime);
+    roundTrip();
+}
+
+void clickAt(Window win, int x, int y, unsigned button) {
+    moveTo(win, x, y);
     XTestFakeButtonEvent(s_display, button, True, CurrentTime);
     XTestFakeButtonEvent(s_display, button, False, CurrentTime);
     roundTrip();

@@ -33,6 +33,9 @@ void focusWindow(Window win);
 // needs it for that symbol; `extra` is ShiftMask and/or ControlMask to hold as well.
 void typeKey(unsigned long sym, unsigned extra = 0);
 
+// Moves the pointer to (x, y) relative to `win`.
+void moveTo(Window win, int x, int y);
+
 // A press and release of `button` at (x, y) relative to `win`.
 void clickAt(Window win, int x, int y, unsigned button = 1);
 

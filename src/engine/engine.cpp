@@ -105,6 +105,16 @@ void numButtonCb(int digit) {
     display(s_value);
 }
 
+void enterValueCb(unsigned int value) {
+    if (s_committed) { // as the first digit typed after "=" would
+        s_committed = false;
+        s_accum = 0;
+        s_lastopt = OPT_ADD;
+    }
+    s_value = value;
+    display(s_value);
+}
+
 void operCb(int code) {
     s_committed = false;
 

@@ -32,6 +32,10 @@ void specButtonCb(int code); // OPT_CE, OPT_CD, OPT_CA, OPT_SIGN; others ignored
 void backSpaceCb();          // same as OPT_CD
 void refreshCb();            // displays the shown value
 
+// A number from outside (a paste) becomes the entry, exactly as if CE and its digits had
+// been typed: after "=" it starts a new calculation, and a pending operation stays pending.
+void enterValueCb(unsigned int value);
+
 // What the engine calls outside itself: the display (or a test's recording display) and
 // the signedness key.
 void displayNumber(unsigned int value, int base); // shows `value` in radix `base`

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Puts display text on the display widget; owns the heap copy the widget points at.
+// Puts display text on the display widget; owns the heap copy the widget points at, and
+// the tooltip that shows the same value in every radix.
 #include "format/format.h"
+#include "format/number_text.h"
 #include "ui/ui.h"
 
 #include <FL/Fl_Box.H>
+#include <FL/Fl_Tooltip.H>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +15,13 @@
 // The display's current label. Fl_Widget::label(const char*) keeps only the pointer,
 // so this copy must outlive its time on screen.
 static char *s_label = nullptr;
+
+// The value on the display, and its tooltip. Fl_Widget::tooltip(const char*) keeps only
+// the pointer too, and the toolkit may read it any time: the buffer lives for the whole
+// run and is rewritten in place. The compiler builds the text for the start-up 0.
+static constexpr TooltipText START_TOOLTIP = tooltipText(0);
+static unsigned int s_shown = 0;
+static TooltipText s_tooltip = START_TOOLTIP;
 
 void displayNumber(unsigned int value, int base) {
     char out[DISPLAY_TEXT_SIZE];
@@ -28,4 +38,24 @@ void displayNumber(unsigned int value, int base) {
     s_label = copy;
     text_disp->label(s_label);
     text_disp->redraw();
+    s_shown = value;
+    s_tooltip = tooltipText(value);
+
+    // A tooltip shown for the display (or about to be) was laid out for the old text: have
+    // it shown again with the new one.
+    if (Fl_Tooltip::current() == text_disp) {
+        Fl_Tooltip::exit(text_disp);
+        Fl_Tooltip::enter_area(text_disp, 0, 0, text_disp->w(), text_disp->h(), s_tooltip.text);
+    }
+}
+
+unsigned int displayedValue() {
+    return s_shown;
+}
+
+void showDisplayTooltip() {
+    // Fixed-width, so that the radix names and the values stand in columns.
+    Fl_Tooltip::font(FL_COURIER);
+    Fl_Tooltip::size(12);
+    text_disp->tooltip(s_tooltip.text);
 }

@@ -56,6 +56,10 @@ void setUnsigned(unsigned int isUnsigned) {
     s_print_unsigned = static_cast<int>(isUnsigned);
 }
 
+bool printsUnsigned() {
+    return s_print_unsigned != 0;
+}
+
 void baseSprintf(char *dest, char *fmt, unsigned int value) {
     while (*fmt != '\0' && *fmt != '%')
         *dest++ = *fmt++;

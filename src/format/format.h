@@ -18,12 +18,20 @@ void dotize(char *src, char *dest, int group);
 
 // The formatter's own signedness switch: nonzero reads "d" as unsigned.
 void setUnsigned(unsigned int isUnsigned);
+bool printsUnsigned();
 
 // The display text of `value` in radix 2, 8, 10 or 16; empty for any other radix.
 // `out` needs DISPLAY_TEXT_SIZE bytes.
 void formatNumber(char *out, unsigned int value, int base);
 
-// Puts formatNumber's text on the display and redraws it.
+// Puts formatNumber's text on the display and redraws it, and the value in every radix
+// in the display's tooltip.
 void displayNumber(unsigned int value, int base);
+
+// The value the display shows: 0 until the first displayNumber().
+unsigned int displayedValue();
+
+// Gives the display its tooltip, which displayNumber() keeps up to date.
+void showDisplayTooltip();
 
 #endif

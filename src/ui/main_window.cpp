@@ -3,6 +3,7 @@
 // right-click menu button, wired one line per widget.
 #include "ui/ui.h"
 #include "engine/engine.h"
+#include "format/format.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -204,8 +205,9 @@ static void checkToolkitOptions(int argc, char **argv) {
 Fl_Window *startUp(int argc, char **argv) {
     checkToolkitOptions(argc, argv);
     Fl_Window *w = makeWindow();
+    showDisplayTooltip();
     makeAboutWindow();
-    guardMenuKeys();
+    installEventHandlers();
     popup_menu->show();
     g_base = 10;
     setDesktopIdentity();

@@ -111,27 +111,3 @@ void shortcutCb() {
     s_shortcut_window->set_non_modal();
     s_shortcut_window->show();
 }
-
-#if FL_API_VERSION < 10400
-// FLTK 1.3 crashes when a menu navigation key arrives while its popup menu is open and the
-// pointer is outside it (no menu level is current then). Such keys are dropped; inside the
-// menu they navigate as usual.
-static int dropCrashingMenuKeys(int event, Fl_Window *window) {
-    Fl_Window *menu = Fl::grab();
-    if (menu && (event == FL_KEYBOARD || event == FL_SHORTCUT)) {
-        const int key = Fl::event_key();
-        const bool navigation = key == FL_BackSpace || key == FL_Tab || key == 0xfe20 ||
-                                key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right;
-        const int x = Fl::event_x_root() - menu->x(), y = Fl::event_y_root() - menu->y();
-        if (navigation && (x < 0 || y < 0 || x >= menu->w() || y >= menu->h()))
-            return 1;
-    }
-    return Fl::handle_(event, window);
-}
-#endif
-
-void guardMenuKeys() {
-#if FL_API_VERSION < 10400
-    Fl::event_dispatch(dropCrashingMenuKeys);
-#endif
-}

@@ -31,8 +31,17 @@ extern Fl_Window *about_window;
 Fl_Window *makeAboutWindow();
 void aboutCb();
 
-// Works around toolkit faults in the popup menu's keyboard handling, where there are any.
-void guardMenuKeys();
+// Keys and clicks beyond the widgets' own shortcuts (copy, paste, keypad Enter, a middle
+// click on the display) and guards against toolkit faults. Installs handlers only.
+void installEventHandlers();
+
+// Copies the displayed value, as a programmer writes it, to the clipboard and on X11 to
+// the primary selection too.
+void copyCb();
+
+// Asks for the clipboard (1) or the primary selection (0). A number arriving from it
+// becomes the entry; anything else rings the bell and changes nothing.
+void pasteCb(int clipboard);
 
 // Builds the shortcuts window on first use, then centres it under the pointer and shows it.
 void shortcutCb();

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+// Numbers in and out: the displayed value copied as a programmer writes it, and a pasted
+// number taken as the entry.
+#include "engine/engine.h"
+#include "format/format.h"
+#include "format/number_text.h"
+#include "ui/ui.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Widget.H>
+#include <FL/fl_ask.H>
+#if FL_API_VERSION < 10400
+#include <FL/x.H>
+#include <X11/Xatom.h>
+#endif
+
+#include <cstdint>
+
+namespace {
+
+// How long a paste waits for the text. The toolkit drops an empty selection without a word,
+// and an owner may never answer: the user still hears that nothing was pasted.
+constexpr double PASTE_WAIT_SECONDS = 1.0;
+
+void noAnswerCb(void *) {
+    fl_beep(FL_BEEP_ERROR);
+}
+
+void pasteText(const char *text, size_t length) {
+    Fl::remove_timeout(noAnswerCb);
+    uint32_t value = 0;
+    if (text != nullptr && parsePasted(text, length, g_base, value))
+        enterValueCb(value);
+    else
+        fl_beep(FL_BEEP_ERROR); // and nothing else changes
+}
+
+#if FL_API_VERSION < 10400
+// FLTK 1.3 corrupts its heap when a selection arrives in pieces (the INCR transfer that
+// owners use for large texts: a megabyte crashes it). On 1.3 the text is asked for on a
+// connection of our own, opened on first use, and taken only when it comes in one piece of
+// at most READ_LIMIT bytes; anything bigger is refused unread. Far more than a number.
+constexpr long READ_LIMIT = 4096;
+
+struct OwnConnection {
+    Display *display = nullptr;
+    Window window = 0;
+    Atom utf8 = 0, incr = 0, property = 0;
+};
+
+OwnConnection &ownConnection() {
+    static OwnConnection c;
+    if (c.display == nullptr && (c.display = XOpenDisplay(DisplayString(fl_display)))) {
+        c.window = XCreateWindow(c.display, DefaultRootWindow(c.display), 0, 0, 1, 1, 0, 0,
+                                 InputOnly, CopyFromParent, 0, nullptr);
+        c.utf8 = XInternAtom(c.display, "UTF8_STRING", False);
+        c.incr = XInternAtom(c.display, "INCR", False);
+        c.property = XInternAtom(c.display, "NORVIK_PASTE", False);
+    }
+    return c;
+}
+
+void selectionArrivedCb(FL_SOCKET, void *) {
+    OwnConnection &c = ownConnection();
+    while (XPending(c.display) > 0) {
+        XEvent e;
+        XNextEvent(c.display, &e);
+        if (e.type != SelectionNotify)
+            continue;
+        Fl::remove_fd(ConnectionNumber(c.display));
+        if (e.xselection.property == None) { // no owner, or no text
+            pasteText("", 0);
+            return;
+        }
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char *data = nullptr;
+        const bool read =
+            XGetWindowProperty(c.display, c.window, c.property, 0, READ_LIMIT / 4, False,
+                               AnyPropertyType, &type, &format, &count, &after, &data) == Success;
+        if (read && type != c.incr && format == 8 && after == 0)
+            pasteText(reinterpret_cast<char *>(data), count);
+        else
+            pasteText(nullptr, 0);
+        if (data != nullptr)
+            XFree(data);
+        if (type != c.incr) // an INCR owner waits for the delete to send its pieces
+            XDeleteProperty(c.display, c.window, c.property);
+        XFlush(c.display);
+        return;
+    }
+}
+
+void askForSelection(int clipboard) {
+    OwnConnection &c = ownConnection();
+    if (c.display == nullptr)
+        return; // no answer: the bell rings after PASTE_WAIT_SECONDS
+    const Atom selection = clipboard ? XInternAtom(c.display, "CLIPBOARD", False) : XA_PRIMARY;
+    XConvertSelection(c.display, selection, c.utf8, c.property, c.window, CurrentTime);
+    XFlush(c.display);
+    Fl::add_fd(ConnectionNumber(c.display), FL_READ, selectionArrivedCb);
+}
+#else
+// Fl::paste() hands the text to one widget's handle() alone, with its length, NUL bytes
+// included. An Fl_Input would stop at a NUL and stay silent on an empty paste, so this is
+// the program's one class of its own: a widget, never shown, that takes FL_PASTE only.
+class PasteReceiver : public Fl_Widget {
+  public:
+    PasteReceiver() : Fl_Widget(0, 0, 0, 0) {}
+    void draw() override {}
+    int handle(int event) override {
+        if (event != FL_PASTE)
+            return 0;
+        pasteText(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
+        return 1;
+    }
+};
+
+// Made on first use, never deleted: the toolkit delivers to it whenever the text arrives.
+Fl_Widget &receiver() {
+    static PasteReceiver *r = nullptr;
+    if (r == nullptr) {
+        Fl_Group *saved = Fl_Group::current();
+        Fl_Group::current(nullptr); // a child of no window
+        r = new PasteReceiver;
+        Fl_Group::current(saved);
+    }
+    return *r;
+}
+
+void askForSelection(int clipboard) {
+    Fl::paste(receiver(), clipboard);
+}
+#endif
+
+} // namespace
+
+void copyCb() {
+    const CopyText text = copyText(displayedValue(), g_base, printsUnsigned());
+    Fl::copy(text.text, static_cast<int>(text.length), 2); // 2: CLIPBOARD and PRIMARY
+}
+
+void pasteCb(int clipboard) {
+    Fl::remove_timeout(noAnswerCb);
+    Fl::add_timeout(PASTE_WAIT_SECONDS, noAnswerCb);
+    askForSelection(clipboard);
+}

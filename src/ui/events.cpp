@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// Keys and clicks beyond the widgets' own shortcuts: copy and paste, keypad Enter, a middle
+// click on the display; and a guard against a fault in FLTK 1.3's popup menus.
+#include "ui/ui.h"
+
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Window.H>
+
+namespace {
+
+bool isKey(int key, int modifiers) {
+    const int held = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
+    return Fl::event_key() == key && held == modifiers;
+}
+
+// Shortcuts that no widget took. Ctrl+C is not the C key's: its shortcut is a plain 'c'.
+int clipboardKeys(int event) {
+    if (event != FL_SHORTCUT)
+        return 0;
+    if (isKey('c', FL_CTRL) || isKey(FL_Insert, FL_CTRL)) {
+        copyCb();
+        return 1;
+    }
+    if (isKey('v', FL_CTRL) || isKey(FL_Insert, FL_SHIFT)) {
+        pasteCb(1);
+        return 1;
+    }
+    return 0;
+}
+
+#if FL_API_VERSION < 10400
+// FLTK 1.3 crashes when a menu navigation key arrives while its popup menu is open and the
+// pointer is outside it (no menu level is current then). Such keys are dropped; inside the
+// menu they navigate as usual.
+bool crashesTheMenu(int event) {
+    Fl_Window *menu = Fl::grab();
+    if (!menu || (event != FL_KEYBOARD && event != FL_SHORTCUT))
+        return false;
+    const int key = Fl::event_key();
+    const bool navigation = key == FL_BackSpace || key == FL_Tab || key == 0xfe20 || key == FL_Up ||
+                            key == FL_Down || key == FL_Left || key == FL_Right;
+    const int x = Fl::event_x_root() - menu->x(), y = Fl::event_y_root() - menu->y();
+    return navigation && (x < 0 || y < 0 || x >= menu->w() || y >= menu->h());
+}
+#endif
+
+// Every event passes here before the toolkit handles it.
+int dispatch(int event, Fl_Window *window) {
+#if FL_API_VERSION < 10400
+    if (crashesTheMenu(event))
+        return 1;
+#endif
+    if (window == text_disp->window() && !Fl::grab() && !Fl::modal()) {
+        // Unused, the toolkit would spend keypad Enter on moving the keyboard focus.
+        if (event == FL_KEYBOARD && isKey(FL_KP_Enter, 0)) {
+            enter_tricker->do_callback();
+            return 1;
+        }
+        // The X selection, as a middle click pastes it into any text field.
+        if (event == FL_PUSH && Fl::event_button() == FL_MIDDLE_MOUSE &&
+            Fl::event_inside(text_disp)) {
+            pasteCb(0);
+            return 1;
+        }
+    }
+    return Fl::handle_(event, window);
+}
+
+} // namespace
+
+void installEventHandlers() {
+    Fl::add_handler(clipboardKeys);
+    Fl::event_dispatch(dispatch);
+}

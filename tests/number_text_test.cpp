@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: MIT
+// Numbers as text for other programs: the copy text, what a paste accepts and refuses,
+// the round trip between them, and the tooltip.
+#include "format/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr bool UNSIGNED = true, SIGNED = false;
+
+bool parse(const std::string &text, int base, uint32_t &value) {
+    return parsePasted(text.data(), text.size(), base, value);
+}
+
+TEST(CopyText, AsAProgrammerWritesIt) {
+    const struct {
+        uint32_t value;
+        int base;
+        bool isUnsigned;
+        const char *text;
+    } rows[] = {
+        {0xDEADBEEF, 16, UNSIGNED, "0xDEADBEEF"},
+        {0, 16, UNSIGNED, "0x0"},
+        {0xF, 8, UNSIGNED, "0o17"},
+        {0, 8, UNSIGNED, "0o0"},
+        {5, 2, UNSIGNED, "0b101"},
+        {0, 2, UNSIGNED, "0b0"},
+        {0xFFFFFFFF, 2, SIGNED, "0b11111111111111111111111111111111"},
+        {42, 10, UNSIGNED, "42"},
+        {0, 10, SIGNED, "0"},
+        {0xFFFFFFFE, 10, UNSIGNED, "4294967294"},
+        {0xFFFFFFFE, 10, SIGNED, "-2"},
+        {0x80000000, 10, SIGNED, "-2147483648"},
+        {0x7FFFFFFF, 10, SIGNED, "2147483647"},
+        {0xFFFFFFFE, 16, SIGNED, "0xFFFFFFFE"}, // only decimal reads signed, as the display
+        {7, 3, UNSIGNED, ""},                   // no such radix
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.text);
+        EXPECT_EQ(std::string(copyText(r.value, r.base, r.isUnsigned).text), r.text);
+    }
+}
+
+TEST(Paste, AcceptedForms) {
+    const struct {
+        const char *text;
+        int base; // the radix on screen
+        uint32_t value;
+        const char *why;
+    } rows[] = {
+        {"0xDEADBEEF", 10, 0xDEADBEEF, "a prefix wins over the radix on screen"},
+        {"0XdeadBeef", 2, 0xDEADBEEF, "prefix and digits in either case"},
+        {"0o17", 16, 017, "octal prefix"},
+        {"0B101", 8, 5, "binary prefix"},
+        {"ff", 16, 0xFF, "no prefix: the radix on screen"},
+        {"017", 10, 17, "a leading 0 is not octal"},
+        {"101", 2, 5, "binary digits"},
+        {"  42\n", 10, 42, "white space at both ends"},
+        {"\t\r\n 7 \r\n", 8, 7, "line breaks too"},
+        {"+5", 10, 5, "a plus sign"},
+        {"-2", 10, 0xFFFFFFFE, "a minus gives the two's complement"},
+        {"-0x10", 10, 0xFFFFFFF0, "sign before the prefix"},
+        {"-0", 10, 0, "minus zero"},
+        {"4294967295", 10, 0xFFFFFFFF, "the largest value"},
+        {"0xFFFFFFFF", 10, 0xFFFFFFFF, "the largest value in hex"},
+        {"-2147483648", 10, 0x80000000, "the most negative value"},
+        {"0xDEAD_BEEF", 10, 0xDEADBEEF, "underscores between digits"},
+        {"1'000'000", 10, 1000000, "apostrophes between digits"},
+        {"0b1010 1111", 10, 0xAF, "single blanks between digits"},
+        {"DEAD . BEEF", 16, 0xDEADBEEF, "the display's own separator"},
+        {"4 . 294 . 967 . 295", 10, 0xFFFFFFFF, "the decimal display's groups"},
+        {"4,294,967,295", 10, 0xFFFFFFFF, "thousands separators"},
+        {"999,999", 10, 999999, "one comma"},
+        {"00000000000000000000000000000000000001", 10, 1, "leading zeros are no overflow"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(std::string(r.text) + ": " + r.why);
+        uint32_t value = 12345;
+        EXPECT_TRUE(parse(r.text, r.base, value));
+        EXPECT_EQ(value, r.value);
+    }
+}
+
+TEST(Paste, EverythingElseIsRefusedWhole) {
+    const struct {
+        std::string text;
+        int base;
+        const char *why;
+    } rows[] = {
+        {"", 10, "empty"},
+        {" \n\t ", 10, "white space only"},
+        {"12a", 10, "not a digit of the radix"},
+        {"2", 2, "not a binary digit"},
+        {"0x1G", 16, "not a hex digit"},
+        {"0b102", 10, "the prefix's radix rules"},
+        {"4294967296", 10, "past 32 bits"},
+        {"0x100000000", 10, "past 32 bits in hex"},
+        {"99999999999999999999999", 10, "far past 32 bits"},
+        {"-2147483649", 10, "below the most negative value"},
+        {"-0xFFFFFFFF", 10, "a negative that needs 33 bits"},
+        {"0x", 10, "a prefix with no digits"},
+        {"-", 10, "a sign with no digits"},
+        {"--1", 10, "two signs"},
+        {"+-1", 10, "two signs"},
+        {"- 1", 10, "a blank after the sign"},
+        {"1  2", 10, "two blanks"},
+        {"1__2", 10, "two separators"},
+        {"_12", 10, "a separator first"},
+        {"12_", 10, "a separator last"},
+        {"0x_FF", 10, "a separator after the prefix"},
+        {"1.5", 10, "a decimal point"},
+        {"1 .5", 10, "half a display separator"},
+        {"1\t2", 10, "a tab between digits"},
+        {"1\n2", 10, "two lines"},
+        {"1,2", 10, "a comma, not between groups of three"},
+        {"1234,567", 10, "a first group of four"},
+        {"1,234,56", 10, "a last group of two"},
+        {"1,234_567", 10, "commas mixed with other separators"},
+        {"0x1,234", 10, "commas in hex"},
+        {"1,234", 16, "commas in a hex number"},
+        {"12 apples", 10, "words after the number"},
+        {"apples 12", 10, "words before it"},
+        {"=12", 10, "an operator"},
+        {"\xEF\xBC\x91", 10, "a full-width digit: not ASCII"},
+        {"1\xC2\xA0"
+         "2",
+         10, "a no-break space: not ASCII"},
+        {std::string("12\0"
+                     "34",
+                     5),
+         10, "a NUL byte: binary junk"},
+        {std::string("\x01\x02\xFF", 3), 10, "binary junk"},
+        {std::string(129, '1'), 2, "more than 128 characters"},
+        {"12", 7, "no such radix on screen"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.why);
+        uint32_t value = 12345;
+        EXPECT_FALSE(parse(r.text, r.base, value)) << '"' << r.text << '"';
+        EXPECT_EQ(value, 12345u) << "the value is left alone";
+    }
+    uint32_t value = 0;
+    EXPECT_FALSE(parse("  " + std::string(128, '0') + "1\n", 2, value)) << "129 digits";
+    EXPECT_TRUE(parse("  " + std::string(127, '0') + "1\n", 2, value)) << "128 are fine";
+    EXPECT_EQ(value, 1u);
+}
+
+// Whatever is copied pastes back to the same value in the same radix and signedness.
+TEST(Paste, TakesBackWhatWasCopied) {
+    std::mt19937 rng(20261209);
+    const uint32_t edges[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
+    for (int i = 0; i < 20000; ++i) {
+        const uint32_t value = i < 5 ? edges[i] : rng();
+        for (int base : {2, 8, 10, 16}) {
+            for (bool isUnsigned : {UNSIGNED, SIGNED}) {
+                const std::string text = copyText(value, base, isUnsigned).text;
+                uint32_t back = ~value;
+                ASSERT_TRUE(parse(text, base, back)) << text;
+                ASSERT_EQ(back, value) << text << " in radix " << base;
+            }
+        }
+    }
+}
+
+TEST(Tooltip, EveryRadixAndTheKeys) {
+    const std::string tip = tooltipText(0xFFFFFFFE).text;
+    EXPECT_EQ(tip, "hex       0xFFFFFFFE\n"
+                   "unsigned  4294967294\n"
+                   "signed    -2\n"
+                   "octal     0o37777777776\n"
+                   "binary    1111 1111 1111 1111 1111 1111 1111 1110\n"
+                   "Ctrl+C/Ctrl+Insert copy, Ctrl+V/Shift+Insert paste");
+    const std::string zero = tooltipText(0).text;
+    EXPECT_NE(zero.find("signed    0\n"), std::string::npos);
+    EXPECT_NE(zero.find("binary    0000 0000 0000 0000 0000 0000 0000 0000\n"), std::string::npos);
+    EXPECT_EQ(tip.find('@'), std::string::npos) << "the toolkit would draw a symbol";
+}
+
+} // namespace
