@@ -101,6 +101,10 @@ void askForSelection(int clipboard) {
     XConvertSelection(c.display, selection, c.utf8, c.property, c.window, CurrentTime);
     XFlush(c.display);
     Fl::add_fd(ConnectionNumber(c.display), FL_READ, selectionArrivedCb);
+    // Writing may have read a quick answer off the socket already: then it never becomes
+    // readable for it.
+    if (XPending(c.display) > 0)
+        selectionArrivedCb(ConnectionNumber(c.display), nullptr);
 }
 #else
 // Fl::paste() hands the text to one widget's handle() alone, with its length, NUL bytes
