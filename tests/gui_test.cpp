@@ -13,6 +13,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Button.H>
 #include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <X11/keysym.h>
 
@@ -406,6 +407,88 @@ TEST_F(MainWindow, KeyboardShortcutsTwiceMakesOneWindow) {
     ASSERT_TRUE(openMenu(s_window, s_window->child(5), SHORTCUTS));
     EXPECT_EQ(shownWindowsTitled("norvik Shortcuts").size(), 1u);
     EXPECT_EQ(w->w() * 1000 + w->h(), 600400);
+}
+
+} // namespace
+
+namespace {
+
+// Dark pixels of the display's inside, as columns from the window's left edge.
+std::vector<int> inkColumns() {
+    Fl::flush();
+    XSync(fl_display, False);
+    XImage *image =
+        XGetImage(fl_display, fl_xid(text_disp->window()), 0, 0, 303, 32, AllPlanes, ZPixmap);
+    std::vector<int> columns;
+    for (int x = text_disp->x() + 2; image && x < text_disp->x() + text_disp->w() - 2; ++x)
+        for (int y = text_disp->y() + 2; y < text_disp->y() + text_disp->h() - 2; ++y)
+            if ((XGetPixel(image, x, y) & 0xFF) < 0x80) {
+                columns.push_back(x);
+                break;
+            }
+    if (image)
+        XDestroyImage(image);
+    return columns;
+}
+
+// The widest text of every radix stays whole inside the box, at size 10 where it fits
+// and never below 8, with the fonts this machine really has.
+TEST_F(MainWindow, DisplayTextAlwaysFitsTheBox) {
+    const int room = text_disp->w() - Fl::box_dw(text_disp->box()) - 6; // FLTK's 3 + 3
+    const struct {
+        unsigned value;
+        int base;
+        bool isSigned;
+    } rows[] = {
+        {0xFFFFFFFF, 2, false},  {0x88888888, 2, false},  {037777777777, 8, false},
+        {0xFFFFFFFF, 10, false}, {0x80000000, 10, true},  {0xFFFFFFFF, 16, false},
+        {0xDDDDDDDD, 16, false}, {0x88888888, 16, false}, {0, 10, false},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << std::hex << r.value << " radix " << std::dec << r.base);
+        setUnsigned(r.isSigned ? 0 : 1);
+        displayNumber(r.value, r.base);
+        const char *text = text_disp->label();
+        fl_font(text_disp->labelfont(), 10);
+        const double atTen = fl_width(text);
+        const int size = displayLabelSize(text, room);
+        fl_font(text_disp->labelfont(), size);
+        EXPECT_LE(fl_width(text), room) << "at size " << size;
+        EXPECT_EQ(size, atTen <= room ? 10 : size) << "10 wherever it fits";
+        EXPECT_GE(size, 8);
+        std::printf("radix %2d: %5.1f px at size 10; at size %d %5.1f px of %d\n", r.base, atTen,
+                    size, fl_width(text), room);
+
+        // What is drawn: ink starts clear of the box's left edge and ends at its right.
+        const std::vector<int> ink = inkColumns();
+        ASSERT_FALSE(ink.empty());
+        EXPECT_GE(ink.front(), text_disp->x() + 2 + 2) << "the leftmost ink touches the border";
+        EXPECT_GE(ink.back(), text_disp->x() + text_disp->w() - 10) << "right-aligned";
+    }
+    setUnsigned(1);
+    EXPECT_EQ(text_disp->labelsize(), 10) << "the widget's own size stays";
+}
+
+} // namespace
+
+namespace {
+
+// The About text as drawn: the address whole ("@@" draws one "@"), and no room taken by a
+// symbol, so that every line is centred inside the box.
+TEST_F(MainWindow, AboutTextDrawsTheAddressWhole) {
+    Fl_Widget *box = about_window->child(0);
+    std::string drawn = box->label();
+    for (size_t at; (at = drawn.find("@@")) != std::string::npos;)
+        drawn.replace(at, 2, "@");
+    EXPECT_NE(drawn.find("\nnorvik@example.org"), std::string::npos);
+    fl_font(box->labelfont(), box->labelsize());
+    int w = 0, h = 0, plainW = 0, plainH = 0;
+    fl_measure(box->label(), w, h, 1); // as the label draws it, symbols on
+    fl_measure(drawn.c_str(), plainW, plainH, 0);
+    EXPECT_EQ(w, plainW) << "a symbol took room beside the text";
+    EXPECT_EQ(h, plainH);
+    EXPECT_LE(w, box->w() - Fl::box_dw(box->box())) << "every line fits inside the box";
+    EXPECT_EQ(h, 6 * fl_height()) << "six lines";
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include "format/number_text.h"
 #include "ui/ui.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Box.H>
+#include <FL/fl_draw.H>
 #include <FL/Fl_Tooltip.H>
 
 #include <cstdio>
@@ -51,6 +53,54 @@ void displayNumber(unsigned int value, int base) {
 
 unsigned int displayedValue() {
     return s_shown;
+}
+
+namespace {
+
+constexpr int SMALLEST_DISPLAY_SIZE = 8;
+constexpr Fl_Labeltype DISPLAY_LABEL = FL_FREE_LABELTYPE;
+
+// The largest size, from the label's own down to 8, at which `text` fits `room` pixels.
+int fittingSize(const Fl_Label *label, int room) {
+    int size = label->size;
+    for (; size > SMALLEST_DISPLAY_SIZE; --size) {
+        fl_font(label->font, size);
+        if (fl_width(label->value) <= room)
+            break;
+    }
+    fl_font(label->font, size);
+    return size;
+}
+
+// The display's label, drawn at its own size wherever it fits and smaller where it would
+// not: the binary text is wider than the box at size 10 with common fonts, and a cut-off
+// top digit is a wrong number.
+void drawFittingLabel(const Fl_Label *label, int x, int y, int w, int h, Fl_Align align) {
+    fittingSize(label, w);
+    fl_color(label->color);
+    fl_draw(label->value, x, y, w, h, align, label->image);
+}
+
+void measureFittingLabel(const Fl_Label *label, int &w, int &h) {
+    const int room = w > 0 ? w : text_disp->w() - Fl::box_dw(text_disp->box()) - 6;
+    fittingSize(label, room);
+    w = h = 0;
+    fl_measure(label->value, w, h);
+}
+
+} // namespace
+
+int displayLabelSize(const char *text, int room) {
+    Fl_Label label{};
+    label.value = text;
+    label.font = text_disp->labelfont();
+    label.size = text_disp->labelsize();
+    return fittingSize(&label, room);
+}
+
+void fitDisplayLabel() {
+    Fl::set_labeltype(DISPLAY_LABEL, drawFittingLabel, measureFittingLabel);
+    text_disp->labeltype(DISPLAY_LABEL);
 }
 
 void showDisplayTooltip() {

@@ -31,6 +31,12 @@ void displayNumber(unsigned int value, int base);
 // The value the display shows: 0 until the first displayNumber().
 unsigned int displayedValue();
 
+// Has the display's text drawn smaller where it would not fit at its label size (not below
+// 8), through a label type of its own; displayLabelSize() is the size it picks for `text`
+// in `room` pixels.
+void fitDisplayLabel();
+int displayLabelSize(const char *text, int room);
+
 // Gives the display its tooltip, which displayNumber() keeps up to date.
 void showDisplayTooltip();
 

@@ -206,6 +206,7 @@ Fl_Window *startUp(int argc, char **argv) {
     checkToolkitOptions(argc, argv);
     Fl_Window *w = makeWindow();
     showDisplayTooltip();
+    fitDisplayLabel();
     makeAboutWindow();
     installEventHandlers();
     popup_menu->show();
