@@ -19,12 +19,14 @@ static Fl_Window *s_shortcut_window; // null until first asked for
 
 namespace {
 
+// "@@" is how a label shows one "@": a single one would start a symbol name, drawn as a
+// symbol at the side of the whole block and the address cut to "norvik".
 const char ABOUT_TEXT[] = "norvik 1.1\n"
                           "(for Linux/Unix and MS Windows)\n"
                           "by\n"
                           "The norvik developers\n"
                           "https://norvik.example.org\n"
-                          "norvik@example.org";
+                          "norvik@@example.org";
 
 // Columns: shortcut from 1, key from 13, description from 21. The blanks are the layout.
 const char HELP_TEXT[] = "\n"
