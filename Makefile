@@ -14,7 +14,10 @@ all: deps
 deps:
 	@scripts/install-deps
 
-run: all
+# Builds the program only (a first run takes seconds); the tests are make test's.
+run: deps
+	$(CMAKE) -S . -B $(BUILD) -DNORVIK_WERROR=ON
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target norvik
 	@if [ -z "$$DISPLAY" ]; then \
 	  echo "make run: no X display (DISPLAY is not set); start norvik from a desktop session," \
 	       "or run 'make test', which brings its own X server" >&2; exit 1; fi
