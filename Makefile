@@ -77,7 +77,7 @@ package:
 # The installed tree, desktop entry, metadata, manual page and package, checked by the
 # distribution's own validators.
 check-desktop: package
-	@scripts/install-deps desktop-file-utils appstream mandoc lintian
+	@scripts/install-deps desktop-file-utils appstream mandoc lintian man-db groff-base
 	scripts/check-desktop
 
 # docs/screenshot.png, made by the program itself under Xvfb.
