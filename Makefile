@@ -4,8 +4,8 @@ JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
 CMAKE    ?= cmake
 
-.PHONY: all deps run test test-clang test-sanitize test-fltk14 fuzz bench install package \
-        check-desktop screenshot clean
+.PHONY: all deps run test test-clang test-sanitize test-fltk14 test-wayland test-on-wayland \
+        fuzz bench bench-fltk14 install package check-desktop screenshot clean
 
 all: deps
 	$(CMAKE) -S . -B $(BUILD) -DNORVIK_WERROR=ON
@@ -54,13 +54,17 @@ fuzz:
 
 # The whole suite against FLTK 1.4 in a Debian 13 root (needs root).
 test-fltk14:
-	scripts/test-debian13
+	scripts/debian13 test
 
 # norvik against the least an FLTK program of its shape costs; prints a table of medians.
 bench: deps
 	$(CMAKE) -S . -B build-bench -DNORVIK_WERROR=ON -DNORVIK_TESTS=OFF -DNORVIK_BENCH=ON
 	$(CMAKE) --build build-bench -j $(JOBS)
 	build-bench/bench/norvik-bench --norvik build-bench/norvik --floor build-bench/bench/norvik-floor
+
+# The same benchmark against FLTK 1.4, in the Debian 13 root (needs root).
+bench-fltk14:
+	scripts/debian13 bench
 
 install: all
 	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <sys/wait.h>
@@ -37,7 +38,8 @@ std::string readAll(const char *path) {
 // One run of the program with its output and error streams caught in files.
 class Launch {
   public:
-    explicit Launch(std::vector<std::string> args = {}, const char *display = nullptr) {
+    explicit Launch(std::vector<std::string> args = {}, const char *display = nullptr,
+                    const std::vector<std::string> &environment = {}) {
         std::snprintf(out_, sizeof out_, "/tmp/norvik-out-XXXXXX");
         std::snprintf(err_, sizeof err_, "/tmp/norvik-err-XXXXXX");
         int out = mkstemp(out_), err = mkstemp(err_);
@@ -48,6 +50,8 @@ class Launch {
             dup2(err, 2);
             if (display)
                 setenv("DISPLAY", display, 1);
+            for (const std::string &setting : environment)
+                putenv(strdup(setting.c_str()));
             std::vector<char *> argv;
             for (std::string &a : args)
                 argv.push_back(&a[0]);
@@ -276,6 +280,61 @@ TEST_F(Program, SurvivesAMonkey) {
     EXPECT_LE(lostClicks_, menus / 10) << lostClicks_ << " of " << menus << " right clicks lost";
     std::printf("monkey: seed %u, %d events, %d menus, %d right clicks lost\n", seed, events, menus,
                 lostClicks_);
+}
+
+// What the program's Ctrl+C puts on the clipboard, read by another program once the
+// program has taken the clipboard over.
+std::string copiedValue(Window w) {
+    Display *d = testDisplay();
+    const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+    XSetSelectionOwner(d, clipboard, None, CurrentTime);
+    focusWindow(w);
+    typeKey(XK_c, ControlMask);
+    if (!waitFor([&] { return XGetSelectionOwner(d, clipboard) != None; }, [] { usleep(2000); }))
+        return "(nothing copied)";
+    FILE *xclip = popen("xclip -o -selection clipboard 2>/dev/null", "r");
+    std::string text;
+    for (int c; xclip && (c = std::fgetc(xclip)) != EOF;)
+        text += static_cast<char>(c);
+    if (xclip)
+        pclose(xclip);
+    return text;
+}
+
+// A Compose table of the user's own wins over norvik's, whether XCOMPOSEFILE names it or
+// it is ~/.XCompose. This one makes dead "^" then Space a "~": NOT, not XOR.
+TEST(ComposeTable, TheUsersOwnWins) {
+    char home[] = "/tmp/norvik-home-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
+    const std::string table = std::string(home) + "/.XCompose";
+    if (FILE *f = std::fopen(table.c_str(), "w")) {
+        std::fputs("<dead_circumflex> <space> : \"~\" asciitilde\n", f);
+        std::fclose(f);
+    }
+    ASSERT_TRUE(setKeyboardLayout("us", "intl"));
+    const struct {
+        std::vector<std::string> environment;
+        const char *copied, *why;
+    } rows[] = {
+        {{"XCOMPOSEFILE=" + table}, "4294967283", "XCOMPOSEFILE: ~12"},
+        {{"HOME=" + std::string(home)}, "4294967283", "~/.XCompose: ~12"},
+        {{}, "12", "norvik's own: 12 ^, waiting for the operand"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.why);
+        Launch run({}, nullptr, r.environment);
+        Window w = None;
+        ASSERT_TRUE(waitFor([&] { return mapped(w = findWindow(TITLE)); }, [] { usleep(10000); }));
+        focusWindow(w);
+        for (unsigned long sym : {XK_1, XK_2, XK_dead_circumflex, XK_space})
+            typeKey(sym);
+        EXPECT_EQ(copiedValue(w), r.copied);
+        typeKey(XK_Escape);
+        EXPECT_EQ(run.end(), 0);
+    }
+    setKeyboardLayout("us");
+    unlink(table.c_str());
+    rmdir(home);
 }
 
 TEST(BadStart, UnknownOptionGivesTheUsageAndFails) {

@@ -100,20 +100,38 @@ void typeKey(unsigned long sym, unsigned extra) {
         std::fprintf(stderr, "no key types keysym 0x%lx\n", sym);
         return;
     }
-    bool shift = (extra & ShiftMask) || XkbKeycodeToKeysym(s_display, code, 0, 0) != sym;
-    KeyCode shiftKey = XKeysymToKeycode(s_display, XK_Shift_L);
-    KeyCode ctrlKey = XKeysymToKeycode(s_display, XK_Control_L);
-    if (extra & ControlMask)
-        XTestFakeKeyEvent(s_display, ctrlKey, True, CurrentTime);
-    if (shift)
-        XTestFakeKeyEvent(s_display, shiftKey, True, CurrentTime);
+    // The level of the key that gives `sym`: 1 wants Shift, 2 AltGr, 3 both.
+    int level = 0;
+    while (level < 4 && XkbKeycodeToKeysym(s_display, code, 0, level) != sym)
+        ++level;
+    level = level == 4 ? 0 : level;
+    const bool shift = (extra & ShiftMask) || (level & 1);
+    const KeyCode held[] = {
+        KeyCode((extra & ControlMask) ? XKeysymToKeycode(s_display, XK_Control_L) : 0),
+        KeyCode(shift ? XKeysymToKeycode(s_display, XK_Shift_L) : 0),
+        KeyCode((level & 2) ? XKeysymToKeycode(s_display, XK_ISO_Level3_Shift) : 0),
+    };
+    for (KeyCode k : held)
+        if (k != 0)
+            XTestFakeKeyEvent(s_display, k, True, CurrentTime);
     XTestFakeKeyEvent(s_display, code, True, CurrentTime);
     XTestFakeKeyEvent(s_display, code, False, CurrentTime);
-    if (shift)
-        XTestFakeKeyEvent(s_display, shiftKey, False, CurrentTime);
-    if (extra & ControlMask)
-        XTestFakeKeyEvent(s_display, ctrlKey, False, CurrentTime);
+    for (KeyCode k : held)
+        if (k != 0)
+            XTestFakeKeyEvent(s_display, k, False, CurrentTime);
     roundTrip();
+}
+
+bool setKeyboardLayout(const char *layout, const char *variant) {
+    const std::string command = std::string("setxkbmap -display '") + DisplayString(s_display) +
+                                "' -layout " + layout + " -variant '" + variant + "'";
+    if (std::system(command.c_str()) != 0)
+        return false;
+    // The keymap this connection has cached is stale now.
+    XSync(s_display, False);
+    for (XEvent e; XCheckTypedEvent(s_display, MappingNotify, &e);)
+        XRefreshKeyboardMapping(&e.xmapping);
+    return true;
 }
 
 void moveTo(Window win, int x, int y) {

@@ -29,9 +29,14 @@ bool waitFor(const std::function<bool()> &done, const std::function<void()> &ste
 // Gives `win` the keyboard focus and moves the pointer over it.
 void focusWindow(Window win);
 
-// One key press and release of the key that types `sym`, with Shift held if the keyboard
-// needs it for that symbol; `extra` is ShiftMask and/or ControlMask to hold as well.
+// One key press and release of the key that types `sym`, with Shift and/or AltGr held if
+// the keyboard needs them for that symbol; `extra` is ShiftMask and/or ControlMask to hold
+// as well.
 void typeKey(unsigned long sym, unsigned extra = 0);
+
+// Switches the server's keyboard to an XKB layout and variant ("us", "intl") with
+// setxkbmap; false if that failed.
+bool setKeyboardLayout(const char *layout, const char *variant = "");
 
 // Moves the pointer to (x, y) relative to `win`.
 void moveTo(Window win, int x, int y);

@@ -204,6 +204,7 @@ static void checkToolkitOptions(int argc, char **argv) {
 
 Fl_Window *startUp(int argc, char **argv) {
     checkToolkitOptions(argc, argv);
+    useOwnComposeTable();
     Fl_Window *w = makeWindow();
     showDisplayTooltip();
     fitDisplayLabel();

@@ -53,6 +53,12 @@ Fl_Window *makeWindow();
 // shows the main one in decimal mode. The command line goes to the toolkit.
 Fl_Window *startUp(int argc, char **argv);
 
+// Gives the input method a Compose table of norvik's own (the dead-key and Compose
+// sequences that type its keys' characters) instead of the locale's whole one, unless the
+// user has a table of their own. Must run before the display is opened; where it cannot
+// be done the locale's table is used, as before.
+void useOwnComposeTable();
+
 // The window class "norvik" and the window icon, for windows shown from now on.
 void setDesktopIdentity();
 
