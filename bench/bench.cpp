@@ -205,19 +205,24 @@ int main(int argc, char **argv) {
         }
     }
 
+    // Budgets, norvik / floor at most (0: none). norvik gives the input method a Compose
+    // table of its own, which the floor does not: that is where it starts below the floor.
+    // FLTK 1.4 spends more of its start-up elsewhere (pango), so its budgets differ.
+    const bool fltk13 = std::string(NORVIK_FLTK_VERSION).rfind("1.3.", 0) == 0;
     const struct {
         const char *name, *unit;
         double Figures::*field;
-        double budget; // norvik / floor at most; 0: see below
+        double budget;
     } rows[] = {
-        {"start -> map", "ms", &Figures::map, 0},
-        {"start -> idle", "ms", &Figures::idle, 1.10},
-        {"start CPU", "ms", &Figures::startCpu, 1.10},
+        {"start -> map", "ms", &Figures::map, fltk13 ? 0 : 0.85},
+        {"start -> idle", "ms", &Figures::idle, fltk13 ? 0.95 : 0},
+        {"start CPU", "ms", &Figures::startCpu, fltk13 ? 0.85 : 0.95},
         {"idle RSS", "MB", &Figures::rss, 0},
         {"idle CPU over 1 s", "ms", &Figures::idleCpu, 0},
-        {"CPU per key", "ms", &Figures::keyCpu, 1.15},
+        {"CPU per key", "ms", &Figures::keyCpu, 1.10},
     };
-    std::printf("%d runs each, %d keys per run; medians (min-max)\n\n", o.runs, o.keys);
+    std::printf("FLTK %s; %d runs each, %d keys per run; medians (min-max)\n\n",
+                NORVIK_FLTK_VERSION, o.runs, o.keys);
     std::printf("| figure | floor | norvik | norvik / floor | budget |\n|---|---|---|---|---|\n");
     bool withinBudget = true;
     for (const auto &r : rows) {
@@ -233,8 +238,8 @@ int main(int argc, char **argv) {
             ok = ratio <= r.budget;
             budget = "<= " + std::to_string(r.budget).substr(0, 4) + " x";
         } else if (r.field == &Figures::rss) {
-            ok = nm <= fm + 0.5;
-            budget = "<= floor + 0.5 MB";
+            ok = nm <= fm;
+            budget = "<= floor";
         } else if (r.field == &Figures::idleCpu) {
             ok = nm == 0;
             budget = "0";
