@@ -2,6 +2,7 @@
 // "^" and "~" on keyboards where they are dead keys, typed through the Compose table that
 // norvik gives the input method in place of the locale's.
 #include "main_window_fixture.h"
+#include "xdriver.h"
 
 #include <X11/keysym.h>
 
@@ -21,9 +22,17 @@ std::string readFile(const std::string &path) {
     return text.str();
 }
 
+// X11: the layouts are switched with setxkbmap on the test's server.
 class DeadKeys : public MainWindow {
   protected:
+    void SetUp() override {
+        if (backend().wayland())
+            GTEST_SKIP() << "layouts are switched on the X server";
+        MainWindow::SetUp();
+    }
     void TearDown() override {
+        if (backend().wayland())
+            return;
         setKeyboardLayout("us");
         MainWindow::TearDown();
     }
@@ -52,7 +61,7 @@ TEST_F(DeadKeys, CaretAndTildeTypeXorAndNot) {
         SCOPED_TRACE(testing::Message() << r.layout << " " << r.variant << ": " << r.why);
         ASSERT_TRUE(setKeyboardLayout(r.layout, r.variant)) << "setxkbmap failed";
         settle();
-        type({{XK_a, ControlMask}, {XK_1, 0}, {XK_2, 0}});
+        type({{XK_a, CTRL}, {XK_1, 0}, {XK_2, 0}});
         type(r.keys);
         type({{XK_1, 0}, {XK_0, 0}, {XK_Return, 0}});
         EXPECT_EQ(shown(), decimal(r.shown));

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The built program, started as a user starts it, on a private X server: its window, how
-// it ends, what it does with a bad command line or a dying server, and a monkey.
+// The built program, started as a user starts it, on a private display server: its window,
+// how it ends, what it does with a bad command line or a dying server, and a monkey.
 // gtest before any X header: Xlib defines None as a macro.
 #include <gtest/gtest.h>
 
+#include "backend.h"
 #include "xdriver.h"
 
 #include <X11/Xatom.h>
@@ -98,30 +99,23 @@ bool mapped(Window w) {
 class Program : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(
-            waitFor([this] { return mapped(win_ = findWindow(TITLE)); }, [] { usleep(10000); }, 10))
+        ASSERT_TRUE(waitFor([] { return backend().windowShown(TITLE); }, [] { usleep(10000); }, 10))
             << "no window titled " << TITLE;
+        if (backend().wayland()) // the compositor places it once more as it settles
+            usleep(300000);
+        else
+            win_ = findWindow(TITLE);
     }
+    // Tests of X11 itself (its server, its menus' grabs, its keyboard layouts).
+    static bool x11Only() { return backend().wayland(); }
     void TearDown() override {
         EXPECT_EQ(run_.out(), "") << "stdout";
         EXPECT_EQ(run_.err(), "") << "stderr";
     }
-    void closeByWindowManager(Window w) {
-        Display *d = testDisplay();
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = w;
-        e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-        e.xclient.data.l[1] = CurrentTime;
-        XSendEvent(d, w, False, NoEventMask, &e);
-        XSync(d, False);
-    }
     void closeAuxiliaryWindows() {
         for (const char *title : {"About norvik", "norvik Shortcuts"}) {
             if (mapped(findWindow(title))) {
-                closeByWindowManager(findWindow(title));
+                backend().closeWindow(title);
                 waitFor([&] { return !mapped(findWindow(title)); }, [] { usleep(2000); });
             }
         }
@@ -151,43 +145,41 @@ class Program : public ::testing::Test {
 };
 
 TEST_F(Program, MapsItsWindowAndEndsOnEscape) {
-    XWindowAttributes a;
-    ASSERT_TRUE(XGetWindowAttributes(testDisplay(), win_, &a));
-    EXPECT_EQ(a.width, 303);
-    EXPECT_EQ(a.height, 139);
-
-    // Window managers match it to its desktop entry (StartupWMClass) and show its icon.
-    XClassHint hint{};
-    ASSERT_TRUE(XGetClassHint(testDisplay(), win_, &hint));
-    EXPECT_STREQ(hint.res_name, "norvik");
-    EXPECT_STREQ(hint.res_class, "Norvik");
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    Atom type;
-    int format;
-    unsigned long items = 0, rest;
-    unsigned char *icon = nullptr;
-    XGetWindowProperty(testDisplay(), win_, XInternAtom(testDisplay(), "_NET_WM_ICON", False), 0,
-                       4096, False, XA_CARDINAL, &type, &format, &items, &rest, &icon);
-    EXPECT_EQ(items, 2u + 32 * 32) << "a 32 x 32 icon";
-    if (icon)
-        XFree(icon);
-
-    focusWindow(win_);
+    // Window managers and docks match it to its desktop entry (StartupWMClass on X11, the
+    // app id on Wayland, both from norvik.desktop) and show its icon.
+    EXPECT_EQ(backend().identity(TITLE), backend().wayland() ? "app id norvik, xdg_shell, 303x139"
+                                                             : "norvik/Norvik, X11, 303x139");
+    if (!backend().wayland()) {
+        Atom type;
+        int format;
+        unsigned long items = 0, rest;
+        unsigned char *icon = nullptr;
+        XGetWindowProperty(testDisplay(), win_, XInternAtom(testDisplay(), "_NET_WM_ICON", False),
+                           0, 4096, False, XA_CARDINAL, &type, &format, &items, &rest, &icon);
+        EXPECT_EQ(items, 2u + 32 * 32) << "a 32 x 32 icon";
+        if (icon)
+            XFree(icon);
+    }
+    backend().focusWindow(TITLE);
     for (unsigned long sym : {XK_1, XK_plus, XK_2, XK_Return, XK_Escape})
-        typeKey(sym);
+        backend().typeKey(sym);
     EXPECT_EQ(run_.end(), 0);
 }
 
+// On CA, near a corner that the About window leaves free: X11 without a window manager
+// puts it at 0,0 too, a compositor centres both.
 TEST_F(Program, QuitEndsItWhileAboutIsOpen) {
-    choose(301, 134, 0); // on CA, in a corner that About, placed at 0,0 too, leaves free
-    ASSERT_TRUE(waitFor([] { return mapped(findWindow("About norvik")); }, [] { usleep(2000); }));
-    choose(301, 134, 2);
+    ASSERT_TRUE(backend().chooseFromMenu(TITLE, 301, 137, 0, 3));
+    ASSERT_TRUE(
+        waitFor([] { return backend().windowShown("About norvik"); }, [] { usleep(2000); }));
+    if (backend().wayland())
+        usleep(300000);
+    ASSERT_TRUE(backend().chooseFromMenu(TITLE, 301, 137, 2, 3));
     EXPECT_EQ(run_.end(), 0);
 }
 
 TEST_F(Program, EndsWhenTheWindowManagerClosesIt) {
-    closeByWindowManager(win_);
+    backend().closeWindow(TITLE);
     EXPECT_EQ(run_.end(), 0);
 }
 
@@ -204,6 +196,8 @@ std::vector<char> displayPixels(Window w) {
 // A seeded storm of keys (with and without Shift and Ctrl), left and right clicks and the
 // About and Keyboard Shortcuts items; never Escape or Quit. NORVIK_SEED changes it.
 TEST_F(Program, SurvivesAMonkey) {
+    if (x11Only())
+        GTEST_SKIP() << "X11: the monkey drives the X server directly";
     // Away from the screen's edges, so that no menu has to be pushed back on screen.
     XMoveWindow(testDisplay(), win_, 300, 300);
     ASSERT_TRUE(waitFor(
@@ -251,7 +245,7 @@ TEST_F(Program, SurvivesAMonkey) {
             ASSERT_TRUE(waitFor([&] { return mapped(findWindow(title)); }, [] { usleep(2000); }))
                 << "menu item " << item << " opened nothing; menu at " << lastMenu_.x << ","
                 << lastMenu_.y;
-            closeByWindowManager(findWindow(title));
+            backend().closeWindow(title);
             ASSERT_TRUE(waitFor([&] { return !mapped(findWindow(title)); }, [] { usleep(2000); }));
             events += 6;
         }
@@ -260,8 +254,8 @@ TEST_F(Program, SurvivesAMonkey) {
 
     // Clear the way to the main window and check it still calculates.
     for (const char *title : {"About norvik", "norvik Shortcuts"})
-        if (Window w = findWindow(title))
-            closeByWindowManager(w);
+        if (findWindow(title))
+            backend().closeWindow(title);
     ASSERT_TRUE(waitFor(
         [] {
             return !mapped(findWindow("About norvik")) && !mapped(findWindow("norvik Shortcuts"));
@@ -304,6 +298,8 @@ std::string copiedValue(Window w) {
 // A Compose table of the user's own wins over norvik's, whether XCOMPOSEFILE names it or
 // it is ~/.XCompose. This one makes dead "^" then Space a "~": NOT, not XOR.
 TEST(ComposeTable, TheUsersOwnWins) {
+    if (backend().wayland())
+        GTEST_SKIP() << "X11: layouts are switched on the X server";
     char home[] = "/tmp/norvik-home-XXXXXX";
     ASSERT_NE(mkdtemp(home), nullptr);
     const std::string table = std::string(home) + "/.XCompose";
@@ -343,10 +339,12 @@ TEST(BadStart, UnknownOptionGivesTheUsageAndFails) {
     EXPECT_TRUE(status > 0 && status < 128) << status;
     EXPECT_NE(run.err().find("--frobnicate"), std::string::npos) << run.err();
     EXPECT_NE(run.err().find("-g[eometry]"), std::string::npos) << "the toolkit's options";
-    EXPECT_EQ(findWindow(TITLE), None);
+    EXPECT_FALSE(backend().windowShown(TITLE));
 }
 
 TEST(BadStart, UnreachableDisplayFailsClearly) {
+    if (backend().wayland())
+        GTEST_SKIP() << "X11: -display";
     Launch run({"-display", ":4093"});
     const int status = run.end();
     EXPECT_TRUE(status > 0 && status < 128) << status;
@@ -354,6 +352,8 @@ TEST(BadStart, UnreachableDisplayFailsClearly) {
 }
 
 TEST(BadStart, EndsWhenTheXServerGoesAway) {
+    if (backend().wayland())
+        GTEST_SKIP() << "X11: its own server";
     std::string name;
     const pid_t server = startXvfb(name);
     ASSERT_GT(server, 0);
@@ -382,6 +382,8 @@ TEST(BadStart, EndsWhenTheXServerGoesAway) {
 // The toolkit's menu loop once crashed on navigation keys while the pointer was outside the
 // open menu; whatever the toolkit does with them, the program must go on.
 TEST_F(Program, MenuKeysWithThePointerOutsideTheMenu) {
+    if (x11Only())
+        GTEST_SKIP() << "X11: the menu's pointer grab";
     for (unsigned long sym : {XK_BackSpace, XK_Tab, XK_Up, XK_Down, XK_Left, XK_Right}) {
         SCOPED_TRACE(sym);
         clickAt(win_, 150, 100, 3);
