@@ -23,22 +23,22 @@ run: deps
 	       "or run 'make test', which brings its own X server" >&2; exit 1; fi
 	$(BUILD)/norvik
 
-# Warnings are errors; GUI tests start their own Xvfb.
+# Warnings are errors; GUI tests start their own Xvfb. (The Wayland runs are test-wayland's.)
 test: all
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE wayland
 
 # The same suite built with clang++.
 test-clang:
 	@scripts/install-deps clang
 	CXX=clang++ $(CMAKE) -S . -B build-clang -DNORVIK_WERROR=ON
 	$(CMAKE) --build build-clang -j $(JOBS)
-	cd build-clang && ctest --output-on-failure -j $(JOBS)
+	cd build-clang && ctest --output-on-failure -j $(JOBS) -LE wayland
 
 # AddressSanitizer + UndefinedBehaviorSanitizer (with LeakSanitizer).
 test-sanitize: deps
 	$(CMAKE) -S . -B build-sanitize -DNORVIK_WERROR=ON -DNORVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	$(CMAKE) --build build-sanitize -j $(JOBS)
-	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
+	cd build-sanitize && ctest --output-on-failure -j $(JOBS) -LE wayland
 
 # The paste parser under libFuzzer for FUZZ_SECONDS, from the seed corpus in the repo
 # (copied, so that the run's finds stay out of the checkout).
@@ -55,6 +55,15 @@ fuzz:
 # The whole suite against FLTK 1.4 in a Debian 13 root (needs root).
 test-fltk14:
 	scripts/debian13 test
+
+# The GUI tests against FLTK 1.4 natively on Wayland, under a headless sway, in the same
+# root (needs root).
+test-wayland:
+	scripts/debian13 test-on-wayland
+
+# Inside that root: the Wayland runs of the GUI tests; there must be some.
+test-on-wayland: all
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L wayland --no-tests=error
 
 # norvik against the least an FLTK program of its shape costs; prints a table of medians.
 bench: deps
