@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // "^" and "~" on keyboards where they are dead keys, typed through the Compose table that
-// norvik gives the input method in place of the locale's.
+// norvik gives the input method in place of the locale's, and operators typed with AltGr.
 #include "main_window_fixture.h"
 #include "xdriver.h"
 
@@ -38,7 +38,7 @@ class DeadKeys : public MainWindow {
     }
 };
 
-TEST_F(DeadKeys, CaretAndTildeTypeXorAndNot) {
+TEST_F(DeadKeys, OperatorsTypeAsOnAUsKeyboard) {
     const unsigned long HAT = XK_dead_circumflex, TILDE = XK_dead_tilde;
     const Keys HAT_SPACE = {{HAT, 0}, {XK_space, 0}}, TILDE_SPACE = {{TILDE, 0}, {XK_space, 0}};
     const struct {
@@ -52,6 +52,10 @@ TEST_F(DeadKeys, CaretAndTildeTypeXorAndNot) {
         {"us", "intl", {{HAT, 0}, {HAT, 0}},      12 ^ 10,         "dead ^ twice is XOR"},
         {"us", "intl", TILDE_SPACE,               ~12u * 100 + 10, "dead ~ then Space is NOT"},
         {"us", "intl", {{TILDE, 0}, {TILDE, 0}},  ~12u * 100 + 10, "dead ~ twice is NOT"},
+        {"de", "",     {{XK_asciitilde, 0}},      ~12u * 100 + 10, "German: AltGr + '+' is ~"},
+        {"de", "",     {{XK_bar, 0}},             12 | 10,         "German: AltGr + '<' is |"},
+        {"de", "",     {{XK_plus, 0}},            12 + 10,         "German: '+' itself"},
+        {"de", "",     {{XK_less, 0}},            12 << 10,        "German: '<' itself"},
         {"de", "",     HAT_SPACE,                 12 ^ 10,         "German: dead ^ then Space"},
         {"us", "",     {{XK_asciicircum, 0}},     12 ^ 10,         "no dead keys: ^ as ever"},
         {"us", "",     {{XK_asciitilde, 0}},      ~12u * 100 + 10, "no dead keys: ~ as ever"},

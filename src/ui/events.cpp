@@ -9,6 +9,8 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
 
+#include <cstring>
+
 namespace {
 
 bool isKey(int key, int modifiers) {
@@ -47,8 +49,24 @@ bool crashesTheMenu(int event) {
 }
 #endif
 
+// An operator typed with AltGr reaches the toolkit under the symbol of the key it is on: on
+// a German keyboard "~" is AltGr and "+", "|" is AltGr and "<", and the "+" and "<<" keys,
+// whose shortcuts match that symbol first, would take them. What the user typed is the
+// character, so the event goes on as that character's: the key that shows it takes it, as
+// if it had been typed on a US keyboard. (With Shift the toolkit already goes by the
+// character; letters and digits keep their symbols, Caps Lock included.)
+void goByTypedOperator() {
+    static const char OPERATORS[] = "+-*/%|&^~<>=";
+    const char typed = Fl::event_length() == 1 ? Fl::event_text()[0] : '\0';
+    if (typed != '\0' && std::strchr(OPERATORS, typed) != nullptr && typed != Fl::event_key() &&
+        (Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META)) == 0)
+        Fl::e_keysym = typed;
+}
+
 // Every event passes here before the toolkit handles it.
 int dispatch(int event, Fl_Window *window) {
+    if (event == FL_KEYBOARD)
+        goByTypedOperator();
 #if FL_API_VERSION < 10400
     if (crashesTheMenu(event))
         return 1;
