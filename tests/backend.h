@@ -7,6 +7,7 @@
 #define NORVIK_TESTS_BACKEND_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,13 @@ class Backend {
 };
 
 Backend &backend();
+
+// Waits up to `seconds` for `done`, the toolkit running meanwhile.
+bool waitWhileRunning(const std::function<bool()> &done, double seconds = 5);
+
+// What `argv` writes on its standard output until it ends (its input is empty), the
+// toolkit running meanwhile: the program may ask it for a selection it owns.
+std::string runCollecting(const std::vector<const char *> &argv);
 
 // Another program offering `text` on a clipboard for as long as it runs (xclip, wl-copy):
 // the text goes to its standard input from a file of its own.

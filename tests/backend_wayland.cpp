@@ -13,28 +13,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
-
-bool waitUntil(const std::function<bool()> &done, double seconds = 5) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return done();
-        Fl::wait(0.005);
-    }
-    return true;
-}
 
 // Popups (menus, tooltips) are placed relative to the window they belong to.
 bool isPopup(const Fl_Window *w) {
@@ -46,44 +32,6 @@ Fl_Window *shownMenu() {
         if (w->menu_window() && w->shown() && w->visible())
             return w;
     return nullptr;
-}
-
-// `command` run with `in` (a file, or /dev/null) as its input and its output collected
-// until it ends, the toolkit running meanwhile: it may own what is asked for.
-std::string runCollecting(const std::vector<const char *> &command, const char *in) {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return "(no pipe)";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int input = open(in, O_RDONLY), quiet = open("/dev/null", O_WRONLY);
-        dup2(input, 0);
-        dup2(fds[1], 1);
-        dup2(quiet, 2);
-        std::vector<char *> argv;
-        for (const char *a : command)
-            argv.push_back(const_cast<char *>(a));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    std::string text;
-    bool ended = false;
-    waitUntil([&] {
-        char buf[65536];
-        for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-            text.append(buf, size_t(n));
-        return ended = ended || waitpid(pid, nullptr, WNOHANG) == pid;
-    });
-    close(fds[0]);
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return "(" + std::string(command[0]) + " hung)";
-    }
-    return text;
 }
 
 Image parsePpm(const std::string &ppm) {
@@ -101,17 +49,6 @@ Image parsePpm(const std::string &ppm) {
         image.pixels.push_back(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
     }
     return image;
-}
-
-// Sleeps between looks: these wait on another program, with no toolkit loop to run.
-bool pollUntil(const std::function<bool()> &done, double seconds = 5) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 class WaylandBackend : public Backend {
@@ -181,7 +118,7 @@ class WaylandBackend : public Backend {
     }
     void windowsChanged() override {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-        waitUntil([&] { return std::chrono::steady_clock::now() > end; });
+        waitWhileRunning([&] { return std::chrono::steady_clock::now() > end; });
         settle();
     }
     // grim writes what the compositor shows of the area, at the output's scale. Without a
@@ -196,9 +133,7 @@ class WaylandBackend : public Backend {
         char geometry[64];
         std::snprintf(geometry, sizeof geometry, "%d,%d %dx%d", int(X), int(Y),
                       int(w->w() * s + 0.5f), int(w->h() * s + 0.5f));
-        const std::string ppm =
-            runCollecting({"grim", "-t", "ppm", "-g", geometry, "-"}, "/dev/null");
-        return parsePpm(ppm);
+        return parsePpm(runCollecting({"grim", "-t", "ppm", "-g", geometry, "-"}));
     }
 
     bool menuOpen() override { return shownMenu() != nullptr && Fl::grab() != nullptr; }
@@ -213,14 +148,14 @@ class WaylandBackend : public Backend {
     std::string readClipboard(bool primary) override {
         if (primary)
             return "(no primary selection on Wayland)";
-        return runCollecting({"wl-paste", "--no-newline"}, "/dev/null");
+        return runCollecting({"wl-paste", "--no-newline"});
     }
     bool ownClipboard(const std::string &text, bool primary) override {
         // Owned once another reader gets the text back (an empty text reads as nothing).
         return !primary &&
                owner_.start({"wl-copy", "--foreground", "--type", "text/plain;charset=utf-8"},
                             text) &&
-               waitUntil([&] {
+               waitWhileRunning([&] {
                    return text.empty() || text.size() > 4096 || readClipboard(false) == text;
                });
     }
@@ -250,7 +185,7 @@ class WaylandBackend : public Backend {
         wlMoveTo(w.x + x, w.y + y);
         const std::string before = grabScreen();
         wlClick(w.x + x, w.y + y, 3);
-        if (!pollUntil([&] { return grabScreen() != before; }))
+        if (!wlWaitUntil([&] { return grabScreen() != before; }))
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         for (int i = 0; i < count; ++i)

@@ -15,31 +15,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-// xclip, with the toolkit kept running meanwhile: it may own the selection asked for.
-pid_t startXclip(const std::vector<std::string> &args, int out) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int quiet = open("/dev/null", O_RDWR);
-        dup2(quiet, 0);
-        dup2(out >= 0 ? out : quiet, 1);
-        dup2(quiet, 2);
-        std::vector<char *> argv{const_cast<char *>("xclip")};
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp("xclip", argv.data());
-        _exit(127);
-    }
-    return pid;
-}
 
 class X11Backend : public Backend {
   public:
@@ -148,12 +129,7 @@ class X11Backend : public Backend {
     }
 
     std::string readClipboard(bool primary) override {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0)
-            return "(no pipe)";
-        const pid_t pid =
-            startXclip({"-o", "-selection", primary ? "primary" : "clipboard"}, pipeFds[1]);
-        return collect(pid, pipeFds);
+        return runCollecting({"xclip", "-o", "-selection", primary ? "primary" : "clipboard"});
     }
     // Another program owning the selection until released, once the server says so.
     bool ownClipboard(const std::string &text, bool primary) override {
@@ -225,30 +201,6 @@ class X11Backend : public Backend {
         for (XEvent e; XCheckTypedEvent(testDisplay(), xkbEvent_, &e);)
             rung += reinterpret_cast<XkbEvent *>(&e)->any.xkb_type == XkbBellNotify;
         return rung;
-    }
-
-    // What the program `pid` writes to the pipe until it ends, the toolkit running meanwhile.
-    static std::string collect(pid_t pid, int pipeFds[2]) {
-        close(pipeFds[1]);
-        fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
-        std::string text;
-        int status = 0;
-        bool ended = false;
-        waitFor([&] { return ended; },
-                [&] {
-                    Fl::wait(0.005);
-                    char buf[4096];
-                    for (ssize_t n; (n = read(pipeFds[0], buf, sizeof buf)) > 0;)
-                        text.append(buf, size_t(n));
-                    ended = waitpid(pid, &status, WNOHANG) == pid;
-                });
-        close(pipeFds[0]);
-        if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return "(the reader hung)";
-        }
-        return text;
     }
 
   private:

@@ -18,9 +18,7 @@
 #include <FL/Fl_Window.H>
 #include <X11/keysym.h>
 
-#include <chrono>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,17 +28,6 @@ inline const char TITLE[] = "norvik - Programmers' calculator";
 // Lets the window handle everything sent so far.
 inline void settle() {
     backend().settle();
-}
-
-// Waits up to `seconds` for `done`, the toolkit running meanwhile.
-inline bool waitWhileRunning(const std::function<bool()> &done, double seconds = 5) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return done();
-        Fl::wait(0.02);
-    }
-    return true;
 }
 
 inline std::string shown() {

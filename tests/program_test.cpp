@@ -96,11 +96,6 @@ class Launch {
     char out_[32], err_[32];
 };
 
-bool mapped(Window w) {
-    XWindowAttributes a;
-    return w != None && XGetWindowAttributes(testDisplay(), w, &a) && a.map_state == IsViewable;
-}
-
 // The program running normally on the test's server, its window mapped.
 class Program : public ::testing::Test {
   protected:
@@ -120,9 +115,9 @@ class Program : public ::testing::Test {
     }
     void closeAuxiliaryWindows() {
         for (const char *title : {"About norvik", "norvik Shortcuts"}) {
-            if (mapped(findWindow(title))) {
+            if (backend().windowShown(title)) {
                 backend().closeWindow(title);
-                waitFor([&] { return !mapped(findWindow(title)); }, [] { usleep(2000); });
+                waitFor([&] { return !backend().windowShown(title); }, [] { usleep(2000); });
             }
         }
     }
@@ -258,11 +253,12 @@ TEST_F(Program, SurvivesAMonkey) {
             const int x = int(rng() % 303);
             choose(x, int(rng() % 139), item);
             const char *title = item == 0 ? "About norvik" : "norvik Shortcuts";
-            ASSERT_TRUE(waitFor([&] { return mapped(findWindow(title)); }, [] { usleep(2000); }))
+            ASSERT_TRUE(waitFor([&] { return backend().windowShown(title); }, [] { usleep(2000); }))
                 << "menu item " << item << " opened nothing; menu at " << lastMenu_.x << ","
                 << lastMenu_.y;
             backend().closeWindow(title);
-            ASSERT_TRUE(waitFor([&] { return !mapped(findWindow(title)); }, [] { usleep(2000); }));
+            ASSERT_TRUE(
+                waitFor([&] { return !backend().windowShown(title); }, [] { usleep(2000); }));
             events += 6;
         }
         ASSERT_TRUE(run_.running())
@@ -276,7 +272,8 @@ TEST_F(Program, SurvivesAMonkey) {
             backend().closeWindow(title);
     ASSERT_TRUE(waitFor(
         [] {
-            return !mapped(findWindow("About norvik")) && !mapped(findWindow("norvik Shortcuts"));
+            return !backend().windowShown("About norvik") &&
+                   !backend().windowShown("norvik Shortcuts");
         },
         [] { usleep(10000); }));
     focusWindow(win_);
@@ -296,21 +293,15 @@ TEST_F(Program, SurvivesAMonkey) {
 
 // What the program's Ctrl+C puts on the clipboard, read by another program once the
 // program has taken the clipboard over.
-std::string copiedValue(Window w) {
+std::string copiedValue(const char *title) {
     Display *d = testDisplay();
     const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
     XSetSelectionOwner(d, clipboard, None, CurrentTime);
-    focusWindow(w);
+    backend().focusWindow(title);
     typeKey(XK_c, ControlMask);
     if (!waitFor([&] { return XGetSelectionOwner(d, clipboard) != None; }, [] { usleep(2000); }))
         return "(nothing copied)";
-    FILE *xclip = popen("xclip -o -selection clipboard 2>/dev/null", "r");
-    std::string text;
-    for (int c; xclip && (c = std::fgetc(xclip)) != EOF;)
-        text += static_cast<char>(c);
-    if (xclip)
-        pclose(xclip);
-    return text;
+    return backend().readClipboard();
 }
 
 // A Compose table of the user's own wins over norvik's, whether XCOMPOSEFILE names it or
@@ -337,12 +328,11 @@ TEST(ComposeTable, TheUsersOwnWins) {
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
         Launch run({}, nullptr, r.environment);
-        Window w = None;
-        ASSERT_TRUE(waitFor([&] { return mapped(w = findWindow(TITLE)); }, [] { usleep(10000); }));
-        focusWindow(w);
+        ASSERT_TRUE(waitFor([] { return backend().windowShown(TITLE); }, [] { usleep(10000); }));
+        backend().focusWindow(TITLE);
         for (unsigned long sym : {XK_1, XK_2, XK_dead_circumflex, XK_space})
             typeKey(sym);
-        EXPECT_EQ(copiedValue(w), r.copied);
+        EXPECT_EQ(copiedValue(TITLE), r.copied);
         typeKey(XK_Escape);
         EXPECT_EQ(run.end(), 0);
     }

@@ -75,7 +75,9 @@ std::string findEntry(const char *prefix, const char *suffix) {
     return found;
 }
 
-bool until(const std::function<bool()> &done, double seconds) {
+} // namespace
+
+bool wlWaitUntil(const std::function<bool()> &done, double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!done()) {
         if (std::chrono::steady_clock::now() > end)
@@ -84,8 +86,6 @@ bool until(const std::function<bool()> &done, double seconds) {
     }
     return true;
 }
-
-} // namespace
 
 pid_t startSway(double scale) {
     char dir[] = "/tmp/norvik-wayland-XXXXXX";
@@ -118,7 +118,7 @@ pid_t startSway(double scale) {
         return -1;
     // Ready once both its Wayland socket and its IPC socket are there and answer.
     std::string socket, ipc;
-    const bool up = until(
+    const bool up = wlWaitUntil(
         [&] {
             socket = findEntry("wayland-", "");
             ipc = findEntry("sway-ipc.", ".sock");
@@ -131,7 +131,7 @@ pid_t startSway(double scale) {
     }
     setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
     setenv("SWAYSOCK", (s_runtimeDir + "/" + ipc).c_str(), 1);
-    until([] { return swayCommand("nop"); }, 5);
+    wlWaitUntil([] { return swayCommand("nop"); }, 5);
     return pid;
 }
 

@@ -5,6 +5,7 @@
 #ifndef NORVIK_TESTS_WLDRIVER_H
 #define NORVIK_TESTS_WLDRIVER_H
 
+#include <functional>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -13,6 +14,10 @@
 // `scale`, in a runtime folder of its own; sets WAYLAND_DISPLAY, SWAYSOCK and
 // XDG_RUNTIME_DIR in this process for it and unsets DISPLAY. Returns its pid, or -1.
 pid_t startSway(double scale = 1);
+
+// Waits up to `seconds` for `done`, sleeping between looks: for another program, with no
+// toolkit loop to run.
+bool wlWaitUntil(const std::function<bool()> &done, double seconds = 5);
 
 // Ends the compositor that startSway() started and removes its runtime folder.
 void stopSway(pid_t sway);
