@@ -57,31 +57,12 @@ size_t separatorLength(const char *p, const char *end) {
     }
 }
 
-} // namespace
-
-bool parsePasted(const char *text, size_t length, int base, uint32_t &value) {
-    const char *p = text, *end = text + length;
-    while (p < end && isSpace(*p))
-        ++p;
-    while (end > p && isSpace(end[-1]))
-        --end;
-    if (p == end || static_cast<size_t>(end - p) > PASTE_LIMIT)
-        return false;
-
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        ++p;
-    uint32_t radix = prefixRadix(p, end);
-    if (radix != 0)
-        p += 2;
-    else if (base == 2 || base == 8 || base == 10 || base == 16)
-        radix = static_cast<uint32_t>(base);
-    else
-        return false;
-
+// The digits from p to end in `radix`, with their separators, into `v`; false for anything
+// else.
+bool parseDigits(const char *p, const char *end, uint32_t radix, uint64_t &v) {
     // Commas are thousands separators only: decimal, groups of three, and no other kind of
     // separator in the same number, so that "1,5" is never read as 15.
-    uint64_t v = 0;
+    v = 0;
     int digits = 0, groupDigits = 0;
     bool commas = false, others = false;
     while (p < end) {
@@ -110,8 +91,35 @@ bool parsePasted(const char *text, size_t length, int base, uint32_t &value) {
         if (p == end || digitValue(*p, radix) < 0)
             return false; // a separator stands between two digits, alone
     }
-    if (digits == 0 || (commas && (others || groupDigits != 3)))
+    return digits > 0 && !(commas && (others || groupDigits != 3));
+}
+
+} // namespace
+
+bool parsePasted(const char *text, size_t length, int base, uint32_t &value) {
+    const char *p = text, *end = text + length;
+    while (p < end && isSpace(*p))
+        ++p;
+    while (end > p && isSpace(end[-1]))
+        --end;
+    if (p == end || static_cast<size_t>(end - p) > PASTE_LIMIT)
         return false;
+
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    const bool onScreen = base == 2 || base == 8 || base == 10 || base == 16;
+    uint64_t v = 0;
+    const uint32_t prefixed = prefixRadix(p, end);
+    if (prefixed != 0 && parseDigits(p + 2, end, prefixed, v)) {
+        // In hexadecimal "0b10" is also the number 0xB10: a text that reads both ways is
+        // refused rather than guessed at. ("0BAD" reads only one way.)
+        uint64_t other = 0;
+        if (base == 16 && parseDigits(p, end, 16, other))
+            return false;
+    } else if (!onScreen || !parseDigits(p, end, static_cast<uint32_t>(base), v)) {
+        return false;
+    }
     if (negative && v > MAX_NEGATIVE)
         return false;
     value = negative ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
