@@ -114,8 +114,14 @@ bool ClipboardOwner::start(const std::vector<const char *> &argv, const std::str
     return written && pid_ > 0;
 }
 
+void ClipboardOwner::signal(int number) {
+    if (pid_ > 0)
+        kill(pid_, number);
+}
+
 void ClipboardOwner::stop() {
     if (pid_ > 0) {
+        kill(pid_, SIGCONT);
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
         unlink(file_);

@@ -69,6 +69,8 @@ class Backend {
     virtual std::string readClipboard(bool primary = false) = 0;
     virtual bool ownClipboard(const std::string &text, bool primary = false) = 0;
     virtual void releaseClipboard() = 0;
+    // The program owning the clipboard stops answering (as one that hangs), or goes on.
+    virtual void pauseClipboard(bool paused) = 0;
     // Another program's windows, known by their titles: shown (mapped), given the keyboard
     // focus, clicked at (x, y) of their own, closed as the window manager or compositor
     // closes them when the user asks.
@@ -103,6 +105,7 @@ class ClipboardOwner {
   public:
     bool start(const std::vector<const char *> &argv, const std::string &text);
     void stop();
+    void signal(int number);
 
   private:
     int pid_ = -1;

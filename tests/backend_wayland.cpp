@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -160,6 +161,7 @@ class WaylandBackend : public Backend {
                });
     }
     void releaseClipboard() override { owner_.stop(); }
+    void pauseClipboard(bool paused) override { owner_.signal(paused ? SIGSTOP : SIGCONT); }
 
     bool windowShown(const char *title) override { return swayWindow(title).found; }
     void focusWindow(const char *title) override {

@@ -146,6 +146,7 @@ class X11Backend : public Backend {
                    [] { Fl::wait(0.005); });
     }
     void releaseClipboard() override { owner_.stop(); }
+    void pauseClipboard(bool paused) override { owner_.signal(paused ? SIGSTOP : SIGCONT); }
 
     bool windowShown(const char *title) override {
         XWindowAttributes a;

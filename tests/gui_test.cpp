@@ -194,6 +194,62 @@ TEST_F(MainWindow, KeyboardShortcutsReachTheirKeys) {
     EXPECT_NE(Fl::focus(), backspace_tricker);
 }
 
+// Typed as a programmer writes it: a blank presses nothing, wherever the focus was put by
+// the toolkit, a shortcut or a click.
+TEST_F(MainWindow, BlanksBetweenNumbersChangeNothing) {
+    const struct {
+        const char *text;
+        unsigned shown;
+        int base;
+        const char *why;
+    } rows[] = {
+        {" 7", 7, 10, "Space first in a fresh window"},
+        {"12 + 34 =", 46, 10, "the last key is not pressed again"},
+        {"1 << 4 =", 16, 10, "nor an operator typed twice"},
+        {"255 & 15 =", 15, 10, "nor one before a number"},
+        {"H ff + 1 =", 0x100, 16, "in hex"},
+        {"O 17 * 2 =", 036, 8, "in octal"},
+        {"B 101 | 10 =", 5 | 2, 2, "in binary"},
+        {"{KP_1}{KP_2} {KP_Add} {KP_3}{KP_4} {KP_Enter}", 46, 10, "keypad operators"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.why);
+        typeText(r.text);
+        EXPECT_EQ(shown(), displayText(r.shown, r.base));
+        EXPECT_EQ(g_base, r.base);
+        typeText("{Ctrl+a}D");
+    }
+}
+
+// Space presses the key the user put the focus on with Tab, Shift+Tab or an arrow, and
+// that key only: a click or a shortcut presses its key and leaves the focus alone.
+TEST_F(MainWindow, SpacePressesOnlyTheChosenKey) {
+    click(key("5"));
+    typeText(" ");
+    EXPECT_EQ(shown(), decimal(5)) << "after a click, Space pressed the clicked key";
+    const struct {
+        const char *text;
+        unsigned shown;
+        const char *why;
+    } rows[] = {
+        {"{Ctrl+a}{Tab}{Tab}{Tab}{Tab}{Tab}{Tab} ", 8, "Tab: HEX DEC OCT BIN U 8"},
+        {"3 ", 838, "a shortcut left the focus on 8"},
+        {"{Right}{Right}{Right}{Right}{Left} 1\n", 837, "Right: 9 + - *, skipping A B; Left: -"},
+        {"{Shift+Tab} 3\n", 840, "Shift+Tab: back to +"},
+        {"{Down} 3\n", 843, "Down: | below +"},
+        {"{Up} 7\n", 850, "Up: + above |"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.why);
+        typeText(r.text);
+        EXPECT_EQ(shown(), decimal(r.shown));
+    }
+    click(key("5"));
+    typeText(" 2\n");
+    EXPECT_EQ(shown(), decimal(7)) << "a click left the focus on +";
+    EXPECT_EQ(Fl::focus(), key("+"));
+}
+
 TEST_F(MainWindow, ShiftSAndShiftUToggleTheSignedness) {
     type({{XK_s, SHIFT}});
     EXPECT_STREQ(u_button->label(), "S");

@@ -16,6 +16,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <cstring>
@@ -32,6 +33,16 @@ inline void settle() {
 
 inline std::string shown() {
     return text_disp->label() ? text_disp->label() : "(null)";
+}
+
+// The main window's key labelled `label`.
+inline Fl_Widget *key(const char *label) {
+    Fl_Window *window = text_disp->window();
+    for (int i = 0; i < window->children(); ++i)
+        if (window->child(i)->label() && std::strcmp(window->child(i)->label(), label) == 0)
+            return window->child(i);
+    ADD_FAILURE() << "no key " << label;
+    return text_disp;
 }
 
 inline std::string decimal(unsigned value) {
@@ -62,6 +73,41 @@ class MainWindow : public ::testing::Test {
     void type(const std::vector<std::pair<unsigned long, unsigned>> &keys) {
         for (const auto &k : keys)
             backend().typeKey(k.first, k.second);
+        settle();
+    }
+    // Types `text` as a user on a US keyboard would: each character with its key (Shift
+    // where it needs it: "H" is Shift+h), "\n" Return, "\b" BackSpace, "\t" Tab; and named
+    // keys in braces, with modifiers: "{Ctrl+a}", "{Shift+Tab}", "{KP_Add}" (the keypad with
+    // Num Lock on).
+    void typeText(const std::string &text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '{') {
+                const size_t end = text.find('}', i);
+                std::string name = text.substr(i + 1, end - i - 1);
+                i = end;
+                unsigned modifiers = 0;
+                for (const auto &m :
+                     {std::make_pair("Ctrl+", CTRL), std::make_pair("Shift+", SHIFT)})
+                    if (name.rfind(m.first, 0) == 0) {
+                        modifiers |= m.second;
+                        name.erase(0, std::strlen(m.first));
+                    }
+                const unsigned long sym = XStringToKeysym(name.c_str());
+                if (name.rfind("KP_", 0) == 0)
+                    backend().typeKeypad({sym});
+                else
+                    backend().typeKey(sym, modifiers);
+            } else if (c >= 'A' && c <= 'Z') {
+                backend().typeKey(static_cast<unsigned long>(c - 'A' + 'a'), SHIFT);
+            } else {
+                const unsigned long sym = c == '\n'   ? XK_Return
+                                          : c == '\b' ? XK_BackSpace
+                                          : c == '\t' ? XK_Tab
+                                                      : static_cast<unsigned char>(c);
+                backend().typeKey(sym);
+            }
+        }
         settle();
     }
     void click(Fl_Widget *w, unsigned button = 1) {

@@ -23,17 +23,37 @@ namespace {
 // and an owner may never answer: the user still hears that nothing was pasted.
 constexpr double PASTE_WAIT_SECONDS = 1.0;
 
-void noAnswerCb(void *) {
+// Where the last paste stands. Its text is taken only while it is awaited: once the user
+// has typed or clicked, or the bell has told them that nothing came, a late text would
+// overwrite what they did since.
+enum class Paste {
+    NONE,      // nothing asked for, or the answer has come
+    AWAITED,   // asked for; its text becomes the entry
+    OVERTAKEN, // asked for, but a key or click came first: its text is dropped
+    GIVEN_UP,  // no answer in time, and the bell has rung for it
+};
+Paste s_paste = Paste::NONE;
+
+void refusePaste() {
     fl_beep(FL_BEEP_ERROR);
+}
+
+void noAnswerCb(void *) {
+    s_paste = Paste::GIVEN_UP;
+    refusePaste();
 }
 
 void pasteText(const char *text, size_t length) {
     Fl::remove_timeout(noAnswerCb);
+    const Paste was = s_paste;
+    s_paste = Paste::NONE;
+    if (was == Paste::NONE || was == Paste::GIVEN_UP)
+        return; // the bell has told the user already
     uint32_t value = 0;
-    if (text != nullptr && parsePasted(text, length, g_base, value))
+    if (was == Paste::AWAITED && text != nullptr && parsePasted(text, length, g_base, value))
         enterValueCb(value);
     else
-        fl_beep(FL_BEEP_ERROR); // and nothing else changes
+        refusePaste(); // and nothing else changes
 }
 
 #if FL_API_VERSION < 10400
@@ -47,8 +67,12 @@ struct OwnConnection {
     Display *display = nullptr;
     Window window = 0;
     Atom utf8 = 0, incr = 0, property = 0;
+    Time asked = CurrentTime; // the time stamp of the request being answered
 };
 
+void selectionArrivedCb(FL_SOCKET, void *);
+
+// Opened on first use and kept; its answers are read whenever they come.
 OwnConnection &ownConnection() {
     static OwnConnection c;
     if (c.display == nullptr && (c.display = XOpenDisplay(DisplayString(fl_display)))) {
@@ -57,6 +81,7 @@ OwnConnection &ownConnection() {
         c.utf8 = XInternAtom(c.display, "UTF8_STRING", False);
         c.incr = XInternAtom(c.display, "INCR", False);
         c.property = XInternAtom(c.display, "NORVIK_PASTE", False);
+        Fl::add_fd(ConnectionNumber(c.display), FL_READ, selectionArrivedCb);
     }
     return c;
 }
@@ -68,10 +93,12 @@ void selectionArrivedCb(FL_SOCKET, void *) {
         XNextEvent(c.display, &e);
         if (e.type != SelectionNotify)
             continue;
-        Fl::remove_fd(ConnectionNumber(c.display));
+        // The answer to an earlier request, whose owner took its time, is not this one's.
+        const bool current = e.xselection.time == c.asked;
         if (e.xselection.property == None) { // no owner, or no text
-            pasteText("", 0);
-            return;
+            if (current)
+                pasteText("", 0);
+            continue;
         }
         Atom type = None;
         int format = 0;
@@ -80,16 +107,14 @@ void selectionArrivedCb(FL_SOCKET, void *) {
         const bool read =
             XGetWindowProperty(c.display, c.window, c.property, 0, READ_LIMIT / 4, False,
                                AnyPropertyType, &type, &format, &count, &after, &data) == Success;
-        if (read && type != c.incr && format == 8 && after == 0)
-            pasteText(reinterpret_cast<char *>(data), count);
-        else
-            pasteText(nullptr, 0);
+        const bool whole = read && type != c.incr && format == 8 && after == 0;
+        if (current)
+            pasteText(whole ? reinterpret_cast<char *>(data) : nullptr, whole ? count : 0);
         if (data != nullptr)
             XFree(data);
         if (type != c.incr) // an INCR owner waits for the delete to send its pieces
             XDeleteProperty(c.display, c.window, c.property);
         XFlush(c.display);
-        return;
     }
 }
 
@@ -98,9 +123,12 @@ void askForSelection(int clipboard) {
     if (c.display == nullptr)
         return; // no answer: the bell rings after PASTE_WAIT_SECONDS
     const Atom selection = clipboard ? XInternAtom(c.display, "CLIPBOARD", False) : XA_PRIMARY;
-    XConvertSelection(c.display, selection, c.utf8, c.property, c.window, CurrentTime);
+    // The key press's or click's own time, as the conventions want it; it also tells this
+    // request's answer from a late one to an earlier request.
+    c.asked =
+        fl_event_time != CurrentTime && fl_event_time != c.asked ? fl_event_time : c.asked + 1;
+    XConvertSelection(c.display, selection, c.utf8, c.property, c.window, c.asked);
     XFlush(c.display);
-    Fl::add_fd(ConnectionNumber(c.display), FL_READ, selectionArrivedCb);
     // Writing may have read a quick answer off the socket already: then it never becomes
     // readable for it.
     if (XPending(c.display) > 0)
@@ -149,5 +177,11 @@ void copyCb() {
 void pasteCb(int clipboard) {
     Fl::remove_timeout(noAnswerCb);
     Fl::add_timeout(PASTE_WAIT_SECONDS, noAnswerCb);
+    s_paste = Paste::AWAITED;
     askForSelection(clipboard);
+}
+
+void pasteOvertaken() {
+    if (s_paste == Paste::AWAITED)
+        s_paste = Paste::OVERTAKEN;
 }

@@ -5,7 +5,9 @@
 // the locale's whole Compose table, some 5,700 lines, and that was half of the start-up.
 // Of it norvik needs only the sequences that type its keys' characters: on layouts with
 // dead keys (US international, German, French) "^" and "~" are typed as the dead key and
-// then Space, and without those lines the Space would press the focused key instead.
+// then Space, or the dead key twice. Followed at once by one of norvik's other keys, the
+// dead key gives its character and then that key's ("^3"), where the locale's table would
+// make a superscript or nothing at all and drop both keys.
 #include "ui/ui.h"
 
 #include <cstdio>
@@ -39,6 +41,36 @@ const char COMPOSE_TABLE[] = "<dead_circumflex> <space>           : \"^\" asciic
                              "<dead_stroke> <dead_stroke>         : \"/\" slash\n"
                              "<dead_stroke> <space>               : \"/\" slash\n";
 
+// The keys a dead "^" or "~" may be followed by: digits, letter digits and operators, on
+// the main keyboard and the keypad, with the character each types.
+const struct {
+    const char *keysym;
+    char typed;
+} FOLLOWERS[] = {
+    {"0", '0'},           {"1", '1'},         {"2", '2'},         {"3", '3'},
+    {"4", '4'},           {"5", '5'},         {"6", '6'},         {"7", '7'},
+    {"8", '8'},           {"9", '9'},         {"a", 'a'},         {"b", 'b'},
+    {"c", 'c'},           {"d", 'd'},         {"e", 'e'},         {"f", 'f'},
+    {"plus", '+'},        {"minus", '-'},     {"asterisk", '*'},  {"slash", '/'},
+    {"percent", '%'},     {"bar", '|'},       {"ampersand", '&'}, {"asciicircum", '^'},
+    {"asciitilde", '~'},  {"less", '<'},      {"greater", '>'},   {"equal", '='},
+    {"KP_0", '0'},        {"KP_1", '1'},      {"KP_2", '2'},      {"KP_3", '3'},
+    {"KP_4", '4'},        {"KP_5", '5'},      {"KP_6", '6'},      {"KP_7", '7'},
+    {"KP_8", '8'},        {"KP_9", '9'},      {"KP_Add", '+'},    {"KP_Subtract", '-'},
+    {"KP_Multiply", '*'}, {"KP_Divide", '/'},
+};
+
+std::string composeTable() {
+    std::string table = COMPOSE_TABLE;
+    for (const char *dead : {"circumflex", "tilde"}) {
+        const char mark = dead[0] == 'c' ? '^' : '~';
+        for (const auto &f : FOLLOWERS)
+            table += std::string("<dead_") + dead + "> <" + f.keysym + "> : \"" + mark + f.typed +
+                     "\"\n";
+    }
+    return table;
+}
+
 bool exists(const char *dir, const char *name) {
     return dir != nullptr && *dir != '\0' && access((std::string(dir) + name).c_str(), F_OK) == 0;
 }
@@ -63,10 +95,11 @@ void useOwnComposeTable() {
     const int fd = memfd_create("norvik-compose", 0);
     if (fd < 0)
         return;
-    const ssize_t size = sizeof COMPOSE_TABLE - 1;
+    const std::string table = composeTable();
+    const ssize_t size = static_cast<ssize_t>(table.size());
     char path[40];
     std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-    if (write(fd, COMPOSE_TABLE, size) != size || access(path, R_OK) != 0) {
+    if (write(fd, table.data(), table.size()) != size || access(path, R_OK) != 0) {
         close(fd); // no /proc, say: the locale's table, as ever
         return;
     }

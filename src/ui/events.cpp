@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Keys and clicks beyond the widgets' own shortcuts: copy and paste, keypad Enter, a middle
-// click on the display; and a guard against a fault in FLTK 1.3's popup menus.
+// click on the display, characters composed two at a time, the keyboard focus; and a guard
+// against a fault in FLTK 1.3's popup menus.
 #include "ui/ui.h"
 
 #include <FL/Enumerations.H>
@@ -63,28 +64,77 @@ void goByTypedOperator() {
         Fl::e_keysym = typed;
 }
 
+bool isModifierKey(int key) {
+    return (key >= FL_Shift_L && key <= FL_Alt_R) || (key >= 0xffeb && key <= 0xffee) ||
+           (key >= 0xfe01 && key <= 0xfe0f) || key == FL_Num_Lock || key == FL_Scroll_Lock;
+}
+
+int dispatch(int event, Fl_Window *window);
+
+// A dead key followed by a key that it does not combine with gives both characters at
+// once ("^3": see the Compose table): each goes on as a key press of its own, as if the
+// user had typed "^", Space, "3".
+int typeEachCharacter(Fl_Window *window) {
+    char *const text = Fl::e_text;
+    const int length = Fl::e_length, keysym = Fl::e_keysym;
+    char one[2] = {};
+    int handled = 0;
+    for (int i = 0; i < length; ++i) {
+        one[0] = text[i];
+        Fl::e_text = one;
+        Fl::e_length = 1;
+        Fl::e_keysym = static_cast<unsigned char>(text[i]);
+        handled |= dispatch(FL_KEYBOARD, window);
+    }
+    Fl::e_text = text;
+    Fl::e_length = length;
+    Fl::e_keysym = keysym;
+    return handled;
+}
+
+bool printableAscii(const char *text, int length) {
+    for (int i = 0; i < length; ++i)
+        if (text[i] <= ' ' || text[i] > '~')
+            return false;
+    return true;
+}
+
 // Every event passes here before the toolkit handles it.
 int dispatch(int event, Fl_Window *window) {
-    if (event == FL_KEYBOARD)
+    if (event == FL_KEYBOARD) {
+        if (Fl::event_length() > 1 && printableAscii(Fl::event_text(), Fl::event_length()))
+            return typeEachCharacter(window);
         goByTypedOperator();
+    }
 #if FL_API_VERSION < 10400
     if (crashesTheMenu(event))
         return 1;
 #endif
-    if (window == text_disp->window() && !Fl::grab() && !Fl::modal()) {
+    if (window != text_disp->window() || Fl::grab() || Fl::modal())
+        return Fl::handle_(event, window);
+
+    // A paste still waiting for its text is dropped once the user does something else.
+    if ((event == FL_KEYBOARD && !isModifierKey(Fl::event_key())) || event == FL_PUSH)
+        pasteOvertaken();
+    if (event == FL_KEYBOARD) {
+        if (focusKeys())
+            return 1;
         // Unused, the toolkit would spend keypad Enter on moving the keyboard focus.
-        if (event == FL_KEYBOARD && isKey(FL_KP_Enter, 0)) {
+        if (isKey(FL_KP_Enter, 0)) {
             enter_tricker->do_callback();
             return 1;
         }
-        // The X selection, as a middle click pastes it into any text field.
-        if (event == FL_PUSH && Fl::event_button() == FL_MIDDLE_MOUSE &&
-            Fl::event_inside(text_disp)) {
-            pasteCb(0);
-            return 1;
-        }
     }
-    return Fl::handle_(event, window);
+    // The middle button pastes the X selection on the display, as into any text field,
+    // and presses nothing elsewhere: a paste aimed a little low must not type a digit.
+    if ((event == FL_PUSH || event == FL_RELEASE) && Fl::event_button() == FL_MIDDLE_MOUSE) {
+        if (event == FL_PUSH && Fl::event_inside(text_disp))
+            pasteCb(0);
+        return 1;
+    }
+    const int handled = Fl::handle_(event, window);
+    keepChosenFocus();
+    return handled;
 }
 
 } // namespace

@@ -43,6 +43,20 @@ void copyCb();
 // becomes the entry; anything else rings the bell and changes nothing.
 void pasteCb(int clipboard);
 
+// The user typed or clicked while a paste was still waiting for its text: the text is
+// dropped when it comes, so that it cannot overwrite what they did meanwhile.
+void pasteOvertaken();
+
+// For a key press in the main window: Tab, Shift+Tab and the arrows move the focus among
+// the keys in reading order; Space is let through only to a key the user put the focus
+// on. Returns 1 where the key was handled here.
+int focusKeys();
+
+// After the toolkit has handled an event in the main window: a key that took the focus
+// (its shortcut typed, or clicked) gives it back to the key the user chose, or to the
+// window.
+void keepChosenFocus();
+
 // Builds the shortcuts window on first use, then centres it under the pointer and shows it.
 void shortcutCb();
 
