@@ -14,7 +14,7 @@ int g_base = 10;
 static uint32_t s_accum = 0;     // running result
 static uint32_t s_value = 0;     // the entry; after "=" a copy of the result
 static int s_lastopt = OPT_ADD;  // pending operation, or OPT_EQUAL after "="
-static uint32_t s_unsigned = 1;  // 1: unsigned reading of / % >>, 0: two's complement
+static uint32_t s_unsigned = 1;  // how / % >> read the bits: 1 unsigned, 0 two's complement
 static bool s_committed = false; // raised by "=": the next digit starts afresh
 
 namespace {

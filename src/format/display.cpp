@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Puts display text on the display widget; owns the heap copy the widget points at, and
 // the tooltip that shows the same value in every radix.
+#include "format/display.h"
 #include "format/format.h"
 #include "format/number_text.h"
 #include "ui/ui.h"
@@ -22,7 +23,7 @@ static char *s_label = nullptr;
 // the pointer too, and the toolkit may read it any time: the buffer lives for the whole
 // run and is rewritten in place. The compiler builds the text for the start-up 0.
 static constexpr TooltipText START_TOOLTIP = tooltipText(0);
-static unsigned int s_shown = 0;
+static unsigned int s_shown = 0; // the value the widget shows now (see displayedValue())
 static TooltipText s_tooltip = START_TOOLTIP;
 
 void displayNumber(unsigned int value, int base) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-static int s_print_unsigned = 1;
+static int s_print_unsigned = 1; // how "d" prints: nonzero unsigned; the engine keeps it equal
 
 namespace {
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Display formatting: a 32-bit value as the grouped text of the one-line display.
+// Display formatting, the toolkit-free half: a 32-bit value as the grouped text of the
+// one-line display. display.h puts it on the display widget.
 #ifndef NORVIK_FORMAT_FORMAT_H
 #define NORVIK_FORMAT_FORMAT_H
 
@@ -16,28 +17,13 @@ void baseSprintf(char *dest, char *fmt, unsigned int value);
 // n + 3 * (n / group) + 1 bytes for n source characters.
 void dotize(char *src, char *dest, int group);
 
-// The formatter's own signedness switch: nonzero reads "d" as unsigned.
+// The formatter's own signedness switch, which the engine keeps equal to its own: nonzero
+// reads "d" as unsigned.
 void setUnsigned(unsigned int isUnsigned);
 bool printsUnsigned();
 
 // The display text of `value` in radix 2, 8, 10 or 16; empty for any other radix.
 // `out` needs DISPLAY_TEXT_SIZE bytes.
 void formatNumber(char *out, unsigned int value, int base);
-
-// Puts formatNumber's text on the display and redraws it, and the value in every radix
-// in the display's tooltip.
-void displayNumber(unsigned int value, int base);
-
-// The value the display shows: 0 until the first displayNumber().
-unsigned int displayedValue();
-
-// Has the display's text drawn smaller where it would not fit at its label size (not below
-// 8), through a label type of its own; displayLabelSize() is the size it picks for `text`
-// in `room` pixels.
-void fitDisplayLabel();
-int displayLabelSize(const char *text, int room);
-
-// Gives the display its tooltip, which displayNumber() keeps up to date.
-void showDisplayTooltip();
 
 #endif

@@ -2,6 +2,7 @@
 // Numbers in and out: the displayed value copied as a programmer writes it, and a pasted
 // number taken as the entry.
 #include "engine/engine.h"
+#include "format/display.h"
 #include "format/format.h"
 #include "format/number_text.h"
 #include "ui/ui.h"

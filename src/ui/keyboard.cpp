@@ -51,12 +51,6 @@ bool usable(const Fl_Widget *key) {
     return key->active_r() && key->visible_r();
 }
 
-void choose(Fl_Widget *key) {
-    s_chosen = key;
-    if (key->take_focus() == 0)
-        s_chosen = nullptr;
-}
-
 // Tab and Shift+Tab (step +1, -1): the next usable key in reading order, round the end.
 void step(int by) {
     const std::vector<Fl_Widget *> &keys = readingOrder();
@@ -66,7 +60,7 @@ void step(int by) {
     for (int tries = 0; tries < n; ++tries) {
         i = (i + by + n) % n;
         if (usable(keys[i]))
-            return choose(keys[i]);
+            return chooseFocus(keys[i]);
     }
 }
 
@@ -86,7 +80,7 @@ void stepRow(int rows) {
                 best = key;
         }
         if (best != nullptr)
-            return choose(best);
+            return chooseFocus(best);
     }
 }
 
@@ -95,6 +89,13 @@ bool plain() {
 }
 
 } // namespace
+
+void chooseFocus(Fl_Widget *key) {
+    s_chosen = key != nullptr && key->take_focus() != 0 ? key : nullptr;
+    if (s_chosen == nullptr && Fl::focus() != nullptr &&
+        Fl::focus()->window() == text_disp->window())
+        Fl::focus(text_disp->window());
+}
 
 int focusKeys() {
     const int key = Fl::event_key();

@@ -3,7 +3,7 @@
 // right-click menu button, wired one line per widget.
 #include "ui/ui.h"
 #include "engine/engine.h"
-#include "format/format.h"
+#include "format/display.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -84,7 +84,7 @@ Fl_Button *makeCatcher(int x, int y, int w, int h, Fl_Callback *cb, int shortcut
 
 void setActive(std::initializer_list<Fl_Button *> keys, int on) {
     for (Fl_Button *key : keys) {
-        if (on == 1)
+        if (on == ON)
             key->activate();
         else
             key->deactivate();
@@ -94,9 +94,9 @@ void setActive(std::initializer_list<Fl_Button *> keys, int on) {
 } // namespace
 
 void activateDeactivateButtons(int group, int on) {
-    if (group == 1)
+    if (group == LETTER_KEYS)
         setActive({a_button, b_button, c_button, d_button, e_button, f_button}, on);
-    else if (group == 2)
+    else if (group == DIGIT_KEYS)
         setActive({two_button, three_button, four_button, five_button, six_button, seven_button,
                    eight_button, nine_button},
                   on);
@@ -214,7 +214,7 @@ Fl_Window *startUp(int argc, char **argv) {
     g_base = 10;
     setDesktopIdentity();
     w->show(argc, argv);
-    activateDeactivateButtons(1, 2); // letters off
-    activateDeactivateButtons(2, 1); // 2..9 on
+    activateDeactivateButtons(LETTER_KEYS, OFF);
+    activateDeactivateButtons(DIGIT_KEYS, ON);
     return w;
 }

@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr int ON = 1;
-constexpr int OFF = 2; // anything but 1 switches a group off
-
 void paintModeKey(Fl_Button *key, bool chosen) {
     key->color(FL_BLACK);
     key->labelcolor(chosen ? FL_GREEN : FL_WHITE);
@@ -26,22 +23,22 @@ void modeButtonsCb(int base) {
     // Each radix sets both groups, so the outcome does not depend on the radix before.
     switch (base) {
     case 2:
-        activateDeactivateButtons(1, OFF);
-        activateDeactivateButtons(2, OFF);
+        activateDeactivateButtons(LETTER_KEYS, OFF);
+        activateDeactivateButtons(DIGIT_KEYS, OFF);
         break;
     case 8:
-        activateDeactivateButtons(1, OFF);
-        activateDeactivateButtons(2, ON);
+        activateDeactivateButtons(LETTER_KEYS, OFF);
+        activateDeactivateButtons(DIGIT_KEYS, ON);
         eight_button->deactivate();
         nine_button->deactivate();
         break;
     case 10:
-        activateDeactivateButtons(1, OFF);
-        activateDeactivateButtons(2, ON);
+        activateDeactivateButtons(LETTER_KEYS, OFF);
+        activateDeactivateButtons(DIGIT_KEYS, ON);
         break;
     case 16:
-        activateDeactivateButtons(1, ON);
-        activateDeactivateButtons(2, ON);
+        activateDeactivateButtons(LETTER_KEYS, ON);
+        activateDeactivateButtons(DIGIT_KEYS, ON);
         break;
     default: // no keys of its own: keep every key as it is, and show the empty text
         refreshCb();

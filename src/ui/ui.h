@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The user interface: start-up, the main window and its widget handles, the radix keys.
-// Only forward declarations of toolkit types here, so toolkit-free code may call in.
+// The user interface: start-up, the main window and its widget handles, the radix keys, the
+// menu and its windows, and the keys and clicks beyond the widgets' own shortcuts. Grouped
+// by the file that defines them. Only forward declarations of toolkit types here, so
+// toolkit-free code may call in.
 #ifndef NORVIK_UI_UI_H
 #define NORVIK_UI_UI_H
 
@@ -10,6 +12,8 @@ class Fl_Menu_Button;
 class Fl_Widget;
 class Fl_Window;
 struct Fl_Menu_Item;
+
+// ---- main_window.cpp: the main window and start-up
 
 // Set once by makeWindow() and never changed.
 extern Fl_Box *text_disp;
@@ -21,8 +25,32 @@ extern Fl_Button *u_button;
 extern Fl_Button *backspace_tricker, *enter_tricker;
 extern Fl_Menu_Button *popup_menu;
 
-// The right-click menu's items (About, Keyboard Shortcuts, Quit), ended by an all-zero
-// record.
+// Builds the main window, unshown, and sets every handle above.
+Fl_Window *makeWindow();
+
+// Everything main() does before the event loop: builds the main and About windows and
+// shows the main one in decimal mode. The command line goes to the toolkit.
+Fl_Window *startUp(int argc, char **argv);
+
+// The digit-key groups and how activateDeactivateButtons() switches them: ON activates
+// every key of the group, any other value (OFF) deactivates them. Other groups are ignored.
+constexpr int LETTER_KEYS = 1; // A..F
+constexpr int DIGIT_KEYS = 2;  // 2..9
+constexpr int ON = 1, OFF = 2;
+void activateDeactivateButtons(int group, int on);
+
+// The main window's callback: closing it or Escape ends the process with status 0.
+void mainWindowExitCb(Fl_Widget *, void *);
+
+// ---- radix.cpp
+
+// Switches the radix: 2, 8, 10 or 16. Enables the digit keys of the radix only, lights its
+// mode key and shows the shown value in it. Any other radix is stored and changes no key.
+void modeButtonsCb(int base);
+
+// ---- menu.cpp: the right-click menu and the windows it opens
+
+// The menu's items (About, Keyboard Shortcuts, Quit), ended by an all-zero record.
 extern Fl_Menu_Item menu_popup_menu[];
 
 // The About window: built hidden by makeAboutWindow(), shown by aboutCb(), hidden by its
@@ -31,9 +59,10 @@ extern Fl_Window *about_window;
 Fl_Window *makeAboutWindow();
 void aboutCb();
 
-// Keys and clicks beyond the widgets' own shortcuts (copy, paste, keypad Enter, a middle
-// click on the display) and guards against toolkit faults. Installs handlers only.
-void installEventHandlers();
+// Builds the shortcuts window on first use, then centres it under the pointer and shows it.
+void shortcutCb();
+
+// ---- clipboard.cpp
 
 // Copies the displayed value, as a programmer writes it, to the clipboard and on X11 to
 // the primary selection too.
@@ -47,25 +76,29 @@ void pasteCb(int clipboard);
 // dropped when it comes, so that it cannot overwrite what they did meanwhile.
 void pasteOvertaken();
 
+// ---- events.cpp
+
+// Keys and clicks beyond the widgets' own shortcuts (copy, paste, keypad Enter, a middle
+// click on the display, the keyboard focus) and guards against toolkit faults. Installs
+// handlers only.
+void installEventHandlers();
+
+// ---- keyboard.cpp: the keyboard focus
+
 // For a key press in the main window: Tab, Shift+Tab and the arrows move the focus among
 // the keys in reading order; Space is let through only to a key the user put the focus
 // on. Returns 1 where the key was handled here.
 int focusKeys();
+
+// Puts the keyboard focus on `key` as Tab does (null: on the window, no key).
+void chooseFocus(Fl_Widget *key);
 
 // After the toolkit has handled an event in the main window: a key that took the focus
 // (its shortcut typed, or clicked) gives it back to the key the user chose, or to the
 // window.
 void keepChosenFocus();
 
-// Builds the shortcuts window on first use, then centres it under the pointer and shows it.
-void shortcutCb();
-
-// Builds the main window, unshown, and sets every handle above.
-Fl_Window *makeWindow();
-
-// Everything main() does before the event loop: builds the main and About windows and
-// shows the main one in decimal mode. The command line goes to the toolkit.
-Fl_Window *startUp(int argc, char **argv);
+// ---- compose.cpp
 
 // Gives the input method a Compose table of norvik's own (the dead-key and Compose
 // sequences that type its keys' characters) instead of the locale's whole one, unless the
@@ -73,18 +106,9 @@ Fl_Window *startUp(int argc, char **argv);
 // be done the locale's table is used, as before.
 void useOwnComposeTable();
 
+// ---- desktop.cpp
+
 // The window class "norvik" and the window icon, for windows shown from now on.
 void setDesktopIdentity();
-
-// Group 1 is the letter keys A..F, group 2 the keys 2..9; on == 1 activates the group,
-// any other value deactivates it. Other groups are ignored.
-void activateDeactivateButtons(int group, int on);
-
-// Switches the radix: 2, 8, 10 or 16. Enables the digit keys of the radix only, lights its
-// mode key and shows the shown value in it. Any other radix is stored and changes no key.
-void modeButtonsCb(int base);
-
-// The main window's callback: closing it or Escape ends the process with status 0.
-void mainWindowExitCb(Fl_Widget *, void *);
 
 #endif
