@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Start-up, memory and per-key cost of norvik against the floor program, each launch on a
 // fresh Xvfb. See bench/README.md for what every figure means.
-#include "../tests/xdriver.h"
+#include "process.h"
+#include "xsession.h"
 
 #include <X11/keysym.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +19,6 @@
 #include <poll.h>
 #include <sched.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -69,7 +68,7 @@ bool launch(const std::string &program, const Options &o, Figures &f) {
     XSync(d, False);
 
     const auto t0 = Clock::now();
-    const pid_t pid = startProgram(program.c_str(), name);
+    const pid_t pid = spawn({program}, {"DISPLAY=" + name});
 
     // start -> map: the first MapNotify of a top-level window, waited for on the socket.
     Window win = None;
@@ -143,12 +142,10 @@ bool launch(const std::string &program, const Options &o, Figures &f) {
         f.keyCpu = (cpuMs(programClock) - start) / o.keys;
     }
 
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
+    stopProgram(pid);
     XCloseDisplay(d);
     useDisplay(nullptr);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    stopProgram(server);
     return ok;
 }
 

@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: MIT
-// Which back end the GUI tests run on, and the toolkit's scale.
+// Which back end the tests run on, and what they build from its primitives.
 #include "backend.h"
+#include "process.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include <chrono>
-#include <csignal>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <thread>
 
 Backend *makeX11Backend();
 #ifdef NORVIK_WAYLAND_TESTS
@@ -23,16 +24,22 @@ Backend &backend() {
     static Backend *chosen = nullptr;
     if (!chosen) {
         const char *name = std::getenv("NORVIK_TEST_BACKEND");
+        const bool wayland = name && std::strcmp(name, "wayland") == 0;
 #ifdef NORVIK_WAYLAND_TESTS
-        if (name && std::strcmp(name, "wayland") == 0)
+        if (wayland)
             chosen = makeWaylandBackend();
 #endif
-        if (!chosen && name && std::strcmp(name, "wayland") == 0)
+        if (!chosen && wayland)
             std::abort(); // asked for Wayland in a build without it: no silent X11 run
         if (!chosen)
             chosen = makeX11Backend();
     }
     return *chosen;
+}
+
+double testScale() {
+    const char *scale = std::getenv("NORVIK_TEST_SCALE");
+    return scale ? std::atof(scale) : 1.0;
 }
 
 float scaleOf(Fl_Window *w) {
@@ -44,87 +51,146 @@ float scaleOf(Fl_Window *w) {
 #endif
 }
 
+void typeText(const std::string &text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '{') {
+            const bool upper = c >= 'A' && c <= 'Z';
+            const unsigned long sym = c == '\n'   ? XK_Return
+                                      : c == '\b' ? XK_BackSpace
+                                      : c == '\t' ? XK_Tab
+                                      : upper     ? static_cast<unsigned long>(c - 'A' + 'a')
+                                                  : static_cast<unsigned char>(c);
+            backend().typeKey(sym, upper ? SHIFT : 0);
+            continue;
+        }
+        const size_t end = text.find('}', i);
+        std::string name = text.substr(i + 1, end - i - 1);
+        i = end;
+        unsigned modifiers = 0;
+        for (const auto &m : {std::make_pair("Ctrl+", CTRL), std::make_pair("Shift+", SHIFT)})
+            if (name.rfind(m.first, 0) == 0) {
+                modifiers |= m.second;
+                name.erase(0, std::strlen(m.first));
+            }
+        const unsigned long sym = XStringToKeysym(name.c_str());
+        if (sym == NoSymbol)
+            std::fprintf(stderr, "typeText: no key named %s\n", name.c_str());
+        else if (name.rfind("KP_", 0) == 0) { // Num Lock on, the key, Num Lock off
+            backend().typeKey(XK_Num_Lock, RAW);
+            backend().typeKey(sym, RAW);
+            backend().typeKey(XK_Num_Lock, RAW);
+        } else {
+            backend().typeKey(sym, modifiers);
+        }
+    }
+}
+
+void click(const char *title, int x, int y, unsigned button) {
+    const Place p = backend().window(title);
+    backend().pointer(p.x + x, p.y + y);
+    backend().button(button, true);
+    backend().button(button, false);
+}
+
+void click(Fl_Window *w, int x, int y, unsigned button) {
+    const float s = scaleOf(w);
+    click(w->label(), int(x * s), int(y * s), button);
+}
+
+void click(Fl_Widget *w, unsigned button) {
+    Fl_Window *top = w->top_window();
+    const int x = w == top ? 0 : w->x(), y = w == top ? 0 : w->y();
+    click(top, x + w->w() / 2, y + w->h() / 2, button);
+    backend().settle();
+}
+
+Image grab(Fl_Window *w) {
+    Fl::flush();
+    backend().settle();
+    Place area = backend().window(w->label());
+    area.w = int(std::lround(w->w() * scaleOf(w)));
+    area.h = int(std::lround(w->h() * scaleOf(w)));
+    return backend().grab(area);
+}
+
+void windowsChanged() {
+    backend().settle();
+    if (backend().wayland()) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        waitUntil([&] { return std::chrono::steady_clock::now() > end; });
+        backend().settle();
+    }
+}
+
+int chooseMenuItem(const char *title, int x, int y, int index, int count,
+                   const std::function<void()> &beforeRetry) {
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        if (attempt > 1)
+            beforeRetry();
+        Place menu;
+        const bool unknown = backend().popup(menu) < 0;
+        const Image before = unknown ? backend().grab(Place{}) : Image{};
+        click(title, x, y, 3);
+        // Checked from waitUntil(), which in a test that runs the toolkit keeps checking
+        // inside the menu's own loop, where the menu waits for its item.
+        const auto pick = [&] {
+            const int shown = backend().popup(menu);
+            if (shown == 0 || (shown < 0 && backend().grab(Place{}).pixels == before.pixels))
+                return false;
+            if (shown < 0 || index < 0) { // by keys: Up stops at the top, Down to the item
+                std::this_thread::sleep_for(std::chrono::milliseconds(shown < 0 ? 100 : 0));
+                for (int i = 0; index >= 0 && i < count + index; ++i)
+                    backend().typeKey(i < count ? XK_Up : XK_Down);
+                backend().typeKey(index < 0 ? XK_Escape : XK_Return);
+            } else {
+                backend().pointer(menu.x + menu.w / 2,
+                                  menu.y + menu.h * (2 * index + 1) / (2 * count));
+                backend().button(1, true);
+                backend().button(1, false);
+            }
+            return true;
+        };
+        if (waitUntil(pick, 1))
+            return unknown || waitUntil([&] { return backend().popup(menu) == 0; }) ? attempt : 0;
+    }
+    return 0;
+}
+
 namespace {
 
-// `argv` started with `in` as its input and `out` as its output; its errors are dropped.
-pid_t spawn(const std::vector<const char *> &argv, int in, int out) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int quiet = open("/dev/null", O_RDWR);
-        dup2(in >= 0 ? in : quiet, 0);
-        dup2(out >= 0 ? out : quiet, 1);
-        dup2(quiet, 2);
-        std::vector<char *> args;
-        for (const char *a : argv)
-            args.push_back(const_cast<char *>(a));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
+pid_t s_clipboardOwner = -1;
 
 } // namespace
 
-bool waitWhileRunning(const std::function<bool()> &done, double seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return done();
-        Fl::wait(0.005);
-    }
-    return true;
+std::string readClipboard(bool primary) {
+    const std::vector<std::string> reader = backend().clipboardReader(primary);
+    return reader.empty() ? "(no such selection here)" : runCollecting(reader);
 }
 
-std::string runCollecting(const std::vector<const char *> &argv) {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return "(no pipe)";
-    const pid_t pid = spawn(argv, -1, fds[1]);
-    close(fds[1]);
-    fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    std::string text;
-    bool ended = false;
-    waitWhileRunning([&] {
-        char buf[65536];
-        for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-            text.append(buf, size_t(n));
-        return ended = ended || waitpid(pid, nullptr, WNOHANG) == pid;
-    });
-    close(fds[0]);
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return "(" + std::string(argv[0]) + " hung)";
-    }
-    return text;
+bool ownClipboard(const std::string &text, bool primary) {
+    releaseClipboard(); // first: a new owner may get the old one's window
+    const std::vector<std::string> owner = backend().clipboardOwner(primary);
+    FILE *input = std::tmpfile();
+    if (owner.empty() || input == nullptr ||
+        std::fwrite(text.data(), 1, text.size(), input) != text.size())
+        return false;
+    std::rewind(input);
+    Streams streams;
+    streams.in = fileno(input);
+    s_clipboardOwner = spawn(owner, {}, streams);
+    std::fclose(input);
+    // Owned once another program reads the text back; an empty text reads as no owner.
+    return s_clipboardOwner > 0 &&
+           (text.empty() || waitUntil([&] { return readClipboard(primary) == text; }));
 }
 
-bool ClipboardOwner::start(const std::vector<const char *> &argv, const std::string &text) {
-    stop();
-    std::snprintf(file_, sizeof file_, "/tmp/norvik-clip-XXXXXX");
-    const int fd = mkstemp(file_);
-    const bool written = fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size());
-    if (fd >= 0)
-        close(fd);
-    const int input = open(file_, O_RDONLY);
-    pid_ = spawn(argv, input, -1);
-    if (input >= 0)
-        close(input);
-    return written && pid_ > 0;
+void pauseClipboard(bool paused) {
+    if (s_clipboardOwner > 0)
+        kill(s_clipboardOwner, paused ? SIGSTOP : SIGCONT);
 }
 
-void ClipboardOwner::signal(int number) {
-    if (pid_ > 0)
-        kill(pid_, number);
-}
-
-void ClipboardOwner::stop() {
-    if (pid_ > 0) {
-        kill(pid_, SIGCONT);
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        unlink(file_);
-    }
-    pid_ = -1;
+void releaseClipboard() {
+    stopProgram(s_clipboardOwner);
+    s_clipboardOwner = -1;
 }

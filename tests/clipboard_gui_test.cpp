@@ -12,8 +12,6 @@
 
 namespace {
 
-using Keys = std::vector<std::pair<unsigned long, unsigned>>;
-
 class Clipboard : public MainWindow {
   protected:
     void SetUp() override {
@@ -21,17 +19,17 @@ class Clipboard : public MainWindow {
         backend().bells(); // none counted from before
     }
     void TearDown() override {
-        backend().releaseClipboard();
+        releaseClipboard();
         MainWindow::TearDown();
     }
     // Waits for an asynchronous paste to have arrived: the display changed, or a bell.
     bool pasted(const std::string &before) {
         int rung = 0;
-        waitWhileRunning([&] {
+        waitUntil([&] {
             rung += backend().bells();
             return rung > 0 || shown() != before;
         });
-        settle();
+        backend().settle();
         lastBells_ = rung + backend().bells();
         return lastBells_ > 0 || shown() != before;
     }
@@ -39,43 +37,27 @@ class Clipboard : public MainWindow {
 };
 
 TEST_F(Clipboard, CopyWritesTheShownValueAsAProgrammerWritesIt) {
-    const unsigned S = SHIFT, C = CTRL;
     const struct {
-        Keys keys;
-        const char *text;
-        const char *why;
+        const char *typed, *text, *why;
     } rows[] = {
-        {{}, "0", "at start-up"},
-        {{{XK_5, 0}, {XK_plus, 0}}, "5", "after an operator: the accumulator shown"},
-        {{{XK_h, S},
-          {XK_d, 0},
-          {XK_e, 0},
-          {XK_a, 0},
-          {XK_d, 0},
-          {XK_b, 0},
-          {XK_e, 0},
-          {XK_e, 0},
-          {XK_f, 0}},
-         "0xDEADBEEF",
-         "hex"},
-        {{{XK_o, S}, {XK_a, C}, {XK_0, 0}, {XK_1, 0}, {XK_7, 0}}, "0o17", "octal, no leading 0"},
-        {{{XK_b, S}, {XK_a, C}, {XK_1, 0}, {XK_0, 0}, {XK_1, 0}}, "0b101", "binary"},
-        {{{XK_s, S}, {XK_d, S}, {XK_a, C}, {XK_5, 0}, {XK_minus, 0}, {XK_7, 0}, {XK_Return, 0}},
-         "-2",
-         "signed decimal"},
-        {{{XK_u, S}, {XK_h, S}}, "0xFFFFFFFE", "the same bits in hex"},
+        {"", "0", "at start-up"},
+        {"5+", "5", "after an operator: the accumulator shown"},
+        {"Hdeadbeef", "0xDEADBEEF", "hex"},
+        {"O{Ctrl+a}017", "0o17", "octal, no leading 0"},
+        {"B{Ctrl+a}101", "0b101", "binary"},
+        {"SD{Ctrl+a}5-7\n", "-2", "signed decimal"},
+        {"UH", "0xFFFFFFFE", "the same bits in hex"},
     };
     bool insert = false;
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
-        type(r.keys);
+        type(r.typed);
         const std::string before = shown();
         insert = !insert; // Ctrl+C and Ctrl+Insert in turn
-        type({{insert ? XK_Insert : XK_c, CTRL}});
-        EXPECT_EQ(backend().readClipboard(), r.text);
+        type(insert ? "{Ctrl+Insert}" : "{Ctrl+c}");
+        EXPECT_EQ(readClipboard(), r.text);
         if (!backend().wayland()) { // which has no primary selection here
-            EXPECT_EQ(backend().readClipboard(true), r.text)
-                << "a middle click elsewhere pastes it";
+            EXPECT_EQ(readClipboard(true), r.text) << "a middle click elsewhere pastes it";
         }
         EXPECT_EQ(shown(), before) << "copying changes nothing";
     }
@@ -83,25 +65,24 @@ TEST_F(Clipboard, CopyWritesTheShownValueAsAProgrammerWritesIt) {
 
 TEST_F(Clipboard, PasteTakesANumberAsTheEntry) {
     {
-        ASSERT_TRUE(backend().ownClipboard("0xFF\n"));
-        type({{XK_5, 0}, {XK_plus, 0}});
-        type({{XK_v, CTRL}});
+        ASSERT_TRUE(ownClipboard("0xFF\n"));
+        type("5+{Ctrl+v}");
         ASSERT_TRUE(pasted(decimal(5)));
         EXPECT_EQ(shown(), decimal(255)) << "shown in the radix on screen";
-        type({{XK_Return, 0}});
+        type("\n");
         EXPECT_EQ(shown(), decimal(260)) << "the pending + stayed pending";
     }
     {
-        ASSERT_TRUE(backend().ownClipboard("1,000"));
-        type({{XK_Insert, SHIFT}});
+        ASSERT_TRUE(ownClipboard("1,000"));
+        type("{Shift+Insert}");
         ASSERT_TRUE(pasted(decimal(260)));
         EXPECT_EQ(shown(), decimal(1000)) << "after \"=\" a new calculation";
-        type({{XK_plus, 0}, {XK_1, 0}, {XK_Return, 0}});
+        type("+1\n");
         EXPECT_EQ(shown(), decimal(1001));
     }
     {
-        ASSERT_TRUE(backend().ownClipboard("ff"));
-        type({{XK_h, SHIFT}, {XK_v, CTRL}});
+        ASSERT_TRUE(ownClipboard("ff"));
+        type("H{Ctrl+v}");
         ASSERT_TRUE(pasted(displayText(1001, 16)));
         EXPECT_EQ(shown(), displayText(0xFF, 16)) << "hex digits in hex mode";
         EXPECT_EQ(g_base, 16) << "the radix stays";
@@ -112,7 +93,7 @@ TEST_F(Clipboard, PasteTakesANumberAsTheEntry) {
 TEST_F(Clipboard, MiddleClickOnTheDisplayPastesThePrimarySelection) {
     if (backend().wayland())
         GTEST_SKIP() << "FLTK 1.4 has no primary selection on Wayland";
-    ASSERT_TRUE(backend().ownClipboard("42", true));
+    ASSERT_TRUE(ownClipboard("42", true));
     const std::string before = shown();
     click(text_disp, 2);
     ASSERT_TRUE(pasted(before));
@@ -135,23 +116,23 @@ TEST_F(Clipboard, RefusedPasteRingsTheBellAndChangesNothing) {
          "a NUL byte"},
         {std::string(1 << 20, '1'), "a megabyte"},
     };
-    type({{XK_5, 0}, {XK_plus, 0}, {XK_3, 0}});
+    type("5+3");
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
-        ASSERT_TRUE(backend().ownClipboard(r.text));
+        ASSERT_TRUE(ownClipboard(r.text));
         const auto start = std::chrono::steady_clock::now();
-        type({{XK_v, CTRL}});
+        type("{Ctrl+v}");
         ASSERT_TRUE(pasted(decimal(3)));
         EXPECT_EQ(lastBells_, 1);
         EXPECT_EQ(shown(), decimal(3));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     }
     // Nobody owns the clipboard: the same.
-    backend().releaseClipboard();
-    type({{XK_v, CTRL}});
+    releaseClipboard();
+    type("{Ctrl+v}");
     ASSERT_TRUE(pasted(decimal(3)));
     EXPECT_EQ(lastBells_, 1);
-    type({{XK_Return, 0}});
+    type("\n");
     EXPECT_EQ(shown(), decimal(8)) << "5 + 3 as typed, whatever was refused meanwhile";
 }
 
@@ -162,45 +143,45 @@ TEST_F(Clipboard, LateTextNeverOverwritesTyping) {
         GTEST_SKIP() << "FLTK 1.4 on Wayland waits for the text before it handles anything else";
     for (const double resumeAfter : {1.5, 0.0}) {
         SCOPED_TRACE(resumeAfter);
-        ASSERT_TRUE(backend().ownClipboard("4242"));
-        backend().pauseClipboard(true);
-        typeText("{Ctrl+a}9{Ctrl+v}87");
+        ASSERT_TRUE(ownClipboard("4242"));
+        pauseClipboard(true);
+        type("{Ctrl+a}9{Ctrl+v}87");
         const auto start = std::chrono::steady_clock::now();
         const auto since = [&] {
             return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         };
-        waitWhileRunning([&] { return since() >= resumeAfter; });
-        backend().pauseClipboard(false);
+        waitUntil([&] { return since() >= resumeAfter; });
+        pauseClipboard(false);
         int rung = 0;
-        waitWhileRunning([&] { return (rung += backend().bells()) < 0 || since() > 2.0; }, 3);
+        waitUntil([&] { return (rung += backend().bells()) < 0 || since() > 2.0; }, 3);
         EXPECT_EQ(shown(), decimal(987));
         EXPECT_EQ(rung, 1) << "the bell tells that nothing was pasted";
     }
 }
 
 TEST_F(Clipboard, KeypadEnterIsEquals) {
-    backend().typeKeypad({XK_KP_1, XK_KP_Add, XK_KP_2, XK_KP_Enter});
-    settle();
+    type("{KP_1}{KP_Add}{KP_2}{KP_Enter}");
     EXPECT_EQ(shown(), decimal(3));
-    backend().typeKeypad({XK_KP_4, XK_KP_Multiply, XK_KP_5, XK_KP_Enter});
-    settle();
+    type("{KP_4}{KP_Multiply}{KP_5}{KP_Enter}");
     EXPECT_EQ(shown(), decimal(20));
 }
 
 TEST_F(Clipboard, TooltipShowsTheDisplayedValueInEveryRadix) {
-    type({{XK_h, SHIFT}, {XK_f, 0}, {XK_f, 0}, {XK_plus, 0}, {XK_1, 0}});
+    type("Hff+1");
     ASSERT_NE(text_disp->tooltip(), nullptr);
     EXPECT_STREQ(text_disp->tooltip(), tooltipText(1).text);
-    type({{XK_Return, 0}});
+    type("\n");
     EXPECT_STREQ(text_disp->tooltip(), tooltipText(0x100).text);
 
     // Resting on the display, the pointer brings it up: six lines, drawn as text.
     Fl_Tooltip::delay(0.1f);
-    backend().moveTo(s_window, 150, 300); // away first, then onto the display
-    settle();
-    backend().moveTo(s_window, 150, 18);
+    const Place window = backend().window(TITLE);
+    const float s = scaleOf(s_window);
+    backend().pointer(window.x + 150 * s, window.y + 300 * s); // away first, then onto the display
+    backend().settle();
+    backend().pointer(window.x + 150 * s, window.y + 18 * s);
     Fl_Window *tip = nullptr;
-    EXPECT_TRUE(waitWhileRunning([&] {
+    EXPECT_TRUE(waitUntil([&] {
         for (Fl_Window *w = Fl::first_window(); w && !tip; w = Fl::next_window(w))
             if (w->tooltip_window() && w->visible())
                 tip = w;

@@ -2,7 +2,7 @@
 // "^" and "~" on keyboards where they are dead keys, typed through the Compose table that
 // norvik gives the input method in place of the locale's, and operators typed with AltGr.
 #include "main_window_fixture.h"
-#include "xdriver.h"
+#include "xsession.h"
 
 #include <X11/keysym.h>
 
@@ -65,8 +65,8 @@ TEST_F(DeadKeys, OperatorsTypeAsOnAUsKeyboard) {
     for (const auto &r : rows) {
         SCOPED_TRACE(testing::Message() << r.layout << " " << r.variant << ": " << r.why);
         ASSERT_TRUE(setKeyboardLayout(r.layout, r.variant)) << "setxkbmap failed";
-        settle();
-        typeText(std::string("{Ctrl+a}12") + r.typed + "10\n");
+        backend().settle();
+        type(std::string("{Ctrl+a}12") + r.typed + "10\n");
         EXPECT_EQ(shown(), decimal(r.shown));
     }
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The display widget's text, and what happens when its copy cannot be made. Linked with
 // --wrap=strdup, so the copy can be made to fail on demand.
-#include "format/format.h"
-#include "display_text.h"
+#include "format/display.h"
+#include "keys.h"
 #include "ui/ui.h"
 
 #include <FL/Fl_Box.H>

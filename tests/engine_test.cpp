@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Key sequences against the engine, one row per case, grouped by the rule they test.
-// Keys are blank-separated: digits (hex digits upper case), + - * / % | & ^ << >> = ~,
-// and ce, cd, ca, bs (BackSpace), sign (the U/S key).
+// Key sequences against the engine, one row per case, grouped by the rule they test, in
+// the key language of keys.h.
 #include "engine/engine.h"
-#include "format/format.h"
-#include "display_text.h"
+#include "keys.h"
 #include "recording_display.h"
 
 #include <gtest/gtest.h>
@@ -26,64 +24,15 @@ struct Row {
     const char *why;
 };
 
-bool signedNow() {
-    return !g_recording.signKey.empty() && g_recording.signKey.back() == 0;
-}
-
-// Back to the start-up state: CA clears the numbers, and a committed "=" left over makes
-// no difference after it, because a digit would only reset what CA already cleared.
-void reset() {
-    specButtonCb(OPT_CA);
-    if (signedNow())
-        specButtonCb(OPT_SIGN);
-    g_base = 10;
-    g_recording = Recording();
-}
-
-void press(const std::string &key) {
-    static const struct {
-        const char *name;
-        void (*fn)(int);
-        int code;
-    } named[] = {
-        {"+", operCb, OPT_ADD},       {"-", operCb, OPT_SUB},
-        {"*", operCb, OPT_MUL},       {"/", operCb, OPT_DIV},
-        {"%", operCb, OPT_MOD},       {"|", operCb, OPT_OR},
-        {"&", operCb, OPT_AND},       {"^", operCb, OPT_XOR},
-        {"<<", operCb, OPT_LSHIFT},   {">>", operCb, OPT_RSHIFT},
-        {"=", operCb, OPT_EQUAL},     {"~", operCb, OPT_NOT},
-        {"ce", specButtonCb, OPT_CE}, {"cd", specButtonCb, OPT_CD},
-        {"ca", specButtonCb, OPT_CA}, {"sign", specButtonCb, OPT_SIGN},
-    };
-    for (const auto &n : named) {
-        if (key == n.name) {
-            n.fn(n.code);
-            return;
-        }
-    }
-    if (key == "bs") {
-        backSpaceCb();
-        return;
-    }
-    if (key[0] == 'p') { // a pasted value, in hex: p1F
-        enterValueCb(static_cast<unsigned>(std::stoul(key.substr(1), nullptr, 16)));
-        return;
-    }
-    for (char c : key) {
-        int digit = c >= 'A' ? c - 'A' + 10 : c - '0';
-        ASSERT_TRUE(digit >= 0 && digit < 16) << "unknown key " << key;
-        numButtonCb(digit);
-    }
-}
-
+// A row's game from the start-up state, in its radix and signedness; only what the keys
+// themselves show is recorded.
 void run(int base, bool isUnsigned, const std::string &keys) {
-    reset();
+    resetCalculator();
     g_base = base;
     if (!isUnsigned)
-        specButtonCb(OPT_SIGN);
-    std::istringstream in(keys);
-    for (std::string key; in >> key;)
-        press(key);
+        press("sign");
+    g_recording = Recording();
+    press(keys);
 }
 
 template <size_t N> void check(const Row (&rows)[N]) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Number to display text: the exact texts, and the two helpers on their own.
 #include "format/format.h"
-#include "display_text.h"
+#include "keys.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "main_window_fixture.h"
-#include "digit_keys.h"
-#include "format/format.h"
+#include "format/display.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -13,7 +12,6 @@
 #include <FL/Fl_Menu_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
@@ -152,48 +150,6 @@ TEST_F(MainWindow, ChildrenFollowTheWidgetTable) {
     EXPECT_EQ(popup_menu->label(), nullptr);
 }
 
-// Key rows: what the user types on a US keyboard, and the decimal value shown at the end.
-struct Typed {
-    std::vector<std::pair<unsigned long, unsigned>> keys;
-    unsigned shown;
-    const char *why;
-};
-
-TEST_F(MainWindow, KeyboardShortcutsReachTheirKeys) {
-    const unsigned C = CTRL;
-    // clang-format off
-    const Typed rows[] = {
-        {{{XK_1, 0}, {XK_plus, 0}, {XK_2, 0}, {XK_Return, 0}},   3, "Enter is \"=\""},
-        {{{XK_7, 0}, {XK_plus, 0}, {XK_5, 0}, {XK_equal, 0}},   12, "the \"=\" key"},
-        {{{XK_1, 0}, {XK_2, 0}, {XK_3, 0}, {XK_BackSpace, 0}},  12, "BackSpace deletes a digit"},
-        {{{XK_1, 0}, {XK_2, 0}, {XK_3, 0}, {XK_d, C}},          12, "Ctrl+d deletes a digit"},
-        {{{XK_9, 0}, {XK_plus, 0}, {XK_4, 0}, {XK_e, C}, {XK_6, 0}, {XK_Return, 0}},
-                                                                15, "Ctrl+e clears the entry"},
-        {{{XK_9, 0}, {XK_plus, 0}, {XK_4, 0}, {XK_a, C}, {XK_6, 0}, {XK_Return, 0}},
-                                                                 6, "Ctrl+a clears all"},
-        {{{XK_9, 0}, {XK_minus, 0}, {XK_4, 0}, {XK_Return, 0}},  5, "-"},
-        {{{XK_6, 0}, {XK_asterisk, 0}, {XK_7, 0}, {XK_Return, 0}}, 42, "*"},
-        {{{XK_8, 0}, {XK_2, 0}, {XK_slash, 0}, {XK_2, 0}, {XK_Return, 0}}, 41, "/"},
-        {{{XK_1, 0}, {XK_0, 0}, {XK_0, 0}, {XK_percent, 0}, {XK_7, 0}, {XK_Return, 0}}, 2, "%"},
-        {{{XK_1, 0}, {XK_2, 0}, {XK_bar, 0}, {XK_3, 0}, {XK_Return, 0}},       15, "|"},
-        {{{XK_1, 0}, {XK_2, 0}, {XK_ampersand, 0}, {XK_6, 0}, {XK_Return, 0}}, 4, "&"},
-        {{{XK_1, 0}, {XK_2, 0}, {XK_asciicircum, 0}, {XK_5, 0}, {XK_Return, 0}}, 9, "^"},
-        {{{XK_3, 0}, {XK_less, 0}, {XK_4, 0}, {XK_Return, 0}},   48, "<"},
-        {{{XK_9, 0}, {XK_6, 0}, {XK_greater, 0}, {XK_3, 0}, {XK_Return, 0}}, 12, ">"},
-        {{{XK_5, 0}, {XK_asciitilde, 0}},               0xFFFFFFFAu, "~"},
-    };
-    // clang-format on
-    for (const Typed &row : rows) {
-        SCOPED_TRACE(row.why);
-        type(row.keys);
-        EXPECT_EQ(shown(), decimal(row.shown));
-        specButtonCb(OPT_CA);
-    }
-    // The catchers never take the focus, so they never show a focus frame.
-    EXPECT_NE(Fl::focus(), enter_tricker);
-    EXPECT_NE(Fl::focus(), backspace_tricker);
-}
-
 // Typed as a programmer writes it: a blank presses nothing, wherever the focus was put by
 // the toolkit, a shortcut or a click.
 TEST_F(MainWindow, BlanksBetweenNumbersChangeNothing) {
@@ -214,10 +170,10 @@ TEST_F(MainWindow, BlanksBetweenNumbersChangeNothing) {
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
-        typeText(r.text);
+        type(r.text);
         EXPECT_EQ(shown(), displayText(r.shown, r.base));
         EXPECT_EQ(g_base, r.base);
-        typeText("{Ctrl+a}D");
+        type("{Ctrl+a}D");
     }
 }
 
@@ -225,7 +181,7 @@ TEST_F(MainWindow, BlanksBetweenNumbersChangeNothing) {
 // that key only: a click or a shortcut presses its key and leaves the focus alone.
 TEST_F(MainWindow, SpacePressesOnlyTheChosenKey) {
     click(key("5"));
-    typeText(" ");
+    type(" ");
     EXPECT_EQ(shown(), decimal(5)) << "after a click, Space pressed the clicked key";
     const struct {
         const char *text;
@@ -241,134 +197,121 @@ TEST_F(MainWindow, SpacePressesOnlyTheChosenKey) {
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
-        typeText(r.text);
+        type(r.text);
         EXPECT_EQ(shown(), decimal(r.shown));
     }
     click(key("5"));
-    typeText(" 2\n");
+    type(" 2\n");
     EXPECT_EQ(shown(), decimal(7)) << "a click left the focus on +";
     EXPECT_EQ(Fl::focus(), key("+"));
 }
 
+// What the user types on a US keyboard, and the decimal value shown at the end.
+TEST_F(ScaledWindow, KeyboardShortcutsReachTheirKeys) {
+    const struct {
+        const char *text;
+        unsigned shown;
+        const char *why;
+    } rows[] = {
+        {"1+2\n", 3, "Enter is \"=\""},
+        {"7+5=", 12, "the \"=\" key"},
+        {"123\b", 12, "BackSpace deletes a digit"},
+        {"123{Ctrl+d}", 12, "Ctrl+d deletes a digit"},
+        {"9+4{Ctrl+e}6\n", 15, "Ctrl+e clears the entry"},
+        {"9+4{Ctrl+a}6\n", 6, "Ctrl+a clears all"},
+        {"9-4\n", 5, "-"},
+        {"6*7\n", 42, "*"},
+        {"82/2\n", 41, "/"},
+        {"100%7\n", 2, "%"},
+        {"12|3\n", 15, "|"},
+        {"12&6\n", 4, "&"},
+        {"12^5\n", 9, "^"},
+        {"3<4\n", 48, "<"},
+        {"96>3\n", 12, ">"},
+        {"5~", 0xFFFFFFFAu, "~"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.why);
+        type(r.text);
+        EXPECT_EQ(shown(), decimal(r.shown));
+        press("ca");
+    }
+    // The catchers never take the focus, so they never show a focus frame.
+    EXPECT_NE(Fl::focus(), enter_tricker);
+    EXPECT_NE(Fl::focus(), backspace_tricker);
+}
+
 TEST_F(MainWindow, ShiftSAndShiftUToggleTheSignedness) {
-    type({{XK_s, SHIFT}});
+    type("S");
     EXPECT_STREQ(u_button->label(), "S");
     EXPECT_EQ(u_button->shortcut(), FL_SHIFT | 'u');
-    type({{XK_s, SHIFT}}); // no longer its shortcut
+    type("S"); // no longer its shortcut
     EXPECT_STREQ(u_button->label(), "S");
-    type({{XK_1, 0}, {XK_minus, 0}, {XK_3, 0}, {XK_Return, 0}});
+    type("1-3\n");
     EXPECT_EQ(shown(), decimal(0xFFFFFFFEu));
-    type({{XK_u, SHIFT}});
+    type("U");
     EXPECT_STREQ(u_button->label(), "U");
     EXPECT_EQ(u_button->shortcut(), FL_SHIFT | 's');
 }
 
-TEST_F(MainWindow, MouseClicksPressKeys) {
-    for (Fl_Widget *key : {s_window->child(12), s_window->child(24), s_window->child(9),
-                           static_cast<Fl_Widget *>(enter_tricker)}) // 7 + 4 Enter
-        click(key);
+TEST_F(ScaledWindow, MouseClicksPressKeys) {
+    for (Fl_Widget *w : {key("7"), key("+"), key("4"), static_cast<Fl_Widget *>(enter_tricker)})
+        click(w);
     EXPECT_EQ(shown(), decimal(11));
-    for (Fl_Widget *key : {s_window->child(14), s_window->child(16),
-                           static_cast<Fl_Widget *>(backspace_tricker)}) // 1 3 BackSpace
-        click(key);
+    for (Fl_Widget *w : {key("1"), key("3"), static_cast<Fl_Widget *>(backspace_tricker)})
+        click(w);
     EXPECT_EQ(shown(), decimal(1));
 }
 
-TEST_F(MainWindow, InactiveLetterKeysIgnoreShortcutsAndClicks) {
-    type({{XK_a, 0}, {XK_b, 0}, {XK_c, 0}, {XK_d, 0}, {XK_e, 0}, {XK_f, 0}});
-    click(a_button);
-    click(f_button);
-    type({{XK_1, 0}}); // had any letter counted, this would be 101 or more
-    EXPECT_EQ(shown(), decimal(1));
-}
-
-TEST_F(MainWindow, ShiftLettersSwitchTheRadix) {
+// Switched by Shift and a letter; then the radix's missing digits tried by keyboard and by
+// mouse, and a final "1" shows whether anything else was entered.
+TEST_F(MainWindow, ShiftLettersSwitchTheRadixAndItsDigitsOnly) {
     const struct {
-        unsigned long sym;
+        const char *shifted;
         int base;
         Fl_Button *lit;
-    } rows[] = {{XK_h, 16, hex_button},
-                {XK_o, 8, oct_button},
-                {XK_b, 2, bin_button},
-                {XK_d, 10, dec_button}};
-    type({{XK_1, 0}, {XK_3, 0}});
+        const char *missing;
+    } rows[] = {{"H", 16, hex_button, ""},
+                {"O", 8, oct_button, "89"},
+                {"B", 2, bin_button, "23456789acef"},
+                {"D", 10, dec_button, "abcdef"}};
     for (const auto &r : rows) {
         SCOPED_TRACE(r.base);
-        type({{r.sym, SHIFT}});
+        type(std::string("{Ctrl+a}D13") + r.shifted);
         EXPECT_EQ(g_base, r.base);
         EXPECT_EQ(r.lit->labelcolor(), FL_GREEN);
         EXPECT_EQ(shown(), displayText(13, r.base));
-    }
-}
-
-// Each row: switch, then try the radix's missing digits by keyboard and by mouse; a final
-// "1" shows whether anything else was entered.
-TEST_F(MainWindow, DisabledDigitsIgnoreKeysAndClicks) {
-    const struct {
-        unsigned long mode;
-        int base;
-        std::vector<unsigned long> missing;
-    } rows[] = {
-        {XK_o, 8, {XK_8, XK_9}},
-        {XK_b, 2, {XK_2, XK_3, XK_4, XK_5, XK_6, XK_7, XK_8, XK_9, XK_a, XK_c, XK_e, XK_f}},
-    };
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.base);
-        type({{r.mode, SHIFT}});
-        for (unsigned long sym : r.missing) {
-            type({{sym, 0}});
-            for (int digit = r.base; digit < 16; ++digit)
-                EXPECT_FALSE(digitKey(digit)->active()) << digit;
+        type(std::string("{Ctrl+a}") + r.missing);
+        for (int digit = r.base; digit < 16; ++digit) {
+            const char label[] = {"0123456789ABCDEF"[digit], '\0'};
+            EXPECT_FALSE(key(label)->active()) << label;
+            click(key(label));
         }
-        for (int digit = r.base; digit < 16; ++digit)
-            click(digitKey(digit));
-        type({{XK_1, 0}});
+        type("1");
         EXPECT_EQ(shown(), displayText(1, r.base));
-        specButtonCb(OPT_CA);
     }
 }
 
 TEST_F(MainWindow, LetterKeysInHex) {
-    type({{XK_h, SHIFT}, {XK_b, 0}, {XK_d, 0}});
+    type("Hbd");
     EXPECT_EQ(shown(), displayText(0xBD, 16)) << "b and d are digits";
-    type({{XK_d, CTRL}});
+    type("{Ctrl+d}");
     EXPECT_EQ(shown(), displayText(0xB, 16)) << "Ctrl+d deletes a digit";
-    type({{XK_d, SHIFT}});
+    type("D");
     EXPECT_EQ(shown(), displayText(11, 10)) << "Shift+d is decimal";
-    type({{XK_h, SHIFT}, {XK_b, SHIFT}});
+    type("HB");
     EXPECT_EQ(shown(), displayText(11, 2)) << "Shift+b is binary";
 }
 
-// The menu runs a loop of its own inside the toolkit; a timer in that loop waits for the
-// menu window and then picks an item, or closes the menu with Escape when `pick` < 0.
-int s_pick = -1;
-bool s_menuSeen = false;
-
-void pickCb(void *) {
-    if (!backend().menuOpen()) {
-        Fl::repeat_timeout(0.02, pickCb);
-        return;
-    }
-    s_menuSeen = true;
-    if (s_pick < 0)
-        backend().typeKey(XK_Escape);
-    else
-        backend().chooseItem(s_pick, 3);
-}
-
-enum { ABOUT, SHORTCUTS };
+enum { ESCAPE = -1, ABOUT, SHORTCUTS };
 
 // Opens the menu with a right click on `over` and picks an item (or none).
-bool openMenu(Fl_Window *window, Fl_Widget *over, int pick) {
-    settle(); // the server must have what the toolkit did last, eg. a window hidden
-    s_pick = pick;
-    s_menuSeen = false;
-    Fl::add_timeout(0.02, pickCb);
-    backend().click(window, over->x() + over->w() / 2, over->y() + over->h() / 2, 3);
-    bool closed = waitWhileRunning([] { return s_menuSeen && backend().menuClosed(); });
-    Fl::remove_timeout(pickCb);
-    settle();
-    return s_menuSeen && closed;
+bool openMenu(Fl_Widget *over, int pick) {
+    backend().settle(); // the server must have what the toolkit did last, eg. a window hidden
+    const bool chosen =
+        chooseMenuItem(TITLE, over->x() + over->w() / 2, over->y() + over->h() / 2, pick, 3);
+    backend().settle();
+    return chosen;
 }
 
 std::vector<Fl_Window *> shownWindowsTitled(const char *title) {
@@ -380,23 +323,23 @@ std::vector<Fl_Window *> shownWindowsTitled(const char *title) {
 }
 
 TEST_F(MainWindow, RightClickOnAKeyOpensTheMenuAndPressesNothing) {
-    type({{XK_5, 0}});
-    ASSERT_TRUE(openMenu(s_window, s_window->child(12), -1)) << "no menu on the 7 key";
-    ASSERT_TRUE(openMenu(s_window, text_disp, -1)) << "no menu on the display";
+    type("5");
+    ASSERT_TRUE(openMenu(key("7"), ESCAPE)) << "no menu on the 7 key";
+    ASSERT_TRUE(openMenu(text_disp, ESCAPE)) << "no menu on the display";
     EXPECT_EQ(shown(), decimal(5));
-    click(s_window->child(12)); // a left click still presses the key
+    click(key("7")); // a left click still presses the key
     EXPECT_EQ(shown(), decimal(57));
 }
 
-TEST_F(MainWindow, AboutShowsTheAboutWindowAndOkHidesIt) {
+TEST_F(ScaledWindow, AboutShowsTheAboutWindowAndOkHidesIt) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        ASSERT_TRUE(openMenu(s_window, s_window->child(30), ABOUT));
-        ASSERT_TRUE(waitWhileRunning([] { return about_window->visible() != 0; }));
+        ASSERT_TRUE(openMenu(key("="), ABOUT));
+        ASSERT_TRUE(waitUntil([] { return about_window->visible() != 0; }));
         EXPECT_EQ(shownWindowsTitled("About norvik").size(), 1u);
-        backend().windowsChanged();
-        backend().click(about_window, 150, 113); // ok
-        EXPECT_TRUE(waitWhileRunning([] { return !about_window->visible(); }));
+        windowsChanged();
+        click(about_window->child(1)); // ok
+        EXPECT_TRUE(waitUntil([] { return !about_window->visible(); }));
     }
 }
 
@@ -431,11 +374,10 @@ TEST_F(MainWindow, KeyboardShortcutsTwiceMakesOneWindow) {
     std::string help = HELP_LINES[0];
     for (int i = 1; i < 23; ++i)
         help += std::string("\n") + HELP_LINES[i];
-    ASSERT_TRUE(openMenu(s_window, s_window->child(5), SHORTCUTS));
-    ASSERT_TRUE(
-        waitWhileRunning([] { return shownWindowsTitled("norvik Shortcuts").size() == 1; }));
+    ASSERT_TRUE(openMenu(key("8"), SHORTCUTS));
+    ASSERT_TRUE(waitUntil([] { return shownWindowsTitled("norvik Shortcuts").size() == 1; }));
     Fl_Window *w = shownWindowsTitled("norvik Shortcuts")[0];
-    backend().windowsChanged();
+    windowsChanged();
     // Centred under the pointer, on the 8 key near the screen's corner: pushed on screen,
     // leaving room for window-manager borders. (On Wayland the compositor places windows.)
     const int x = w->x(), y = w->y();
@@ -447,7 +389,7 @@ TEST_F(MainWindow, KeyboardShortcutsTwiceMakesOneWindow) {
     // (A compositor centres it over the main window; that user closes it first, below.)
     if (!backend().wayland()) {
         w->position(540, 400);
-        ASSERT_TRUE(openMenu(s_window, s_window->child(5), SHORTCUTS));
+        ASSERT_TRUE(openMenu(key("8"), SHORTCUTS));
         EXPECT_EQ(shownWindowsTitled("norvik Shortcuts"), std::vector<Fl_Window *>{w});
         EXPECT_EQ(w->x() * 1000 + w->y(), x * 1000 + y);
     }
@@ -474,12 +416,12 @@ TEST_F(MainWindow, KeyboardShortcutsTwiceMakesOneWindow) {
     // The user's size survives closing and opening again.
     w->size(600, 400);
     w->hide();
-    backend().windowsChanged();
-    ASSERT_TRUE(openMenu(s_window, s_window->child(5), SHORTCUTS));
+    windowsChanged();
+    ASSERT_TRUE(openMenu(key("8"), SHORTCUTS));
     EXPECT_EQ(shownWindowsTitled("norvik Shortcuts").size(), 1u);
     EXPECT_EQ(w->w() * 1000 + w->h(), 600400);
     w->hide(); // out of the way of the tests that follow
-    backend().windowsChanged();
+    windowsChanged();
 }
 
 } // namespace
@@ -490,7 +432,7 @@ namespace {
 // any, in the window's units (a scaled screen has several pixels to a unit).
 std::vector<double> inkColumns() {
     Fl_Window *window = text_disp->window();
-    const Image image = backend().grab(window);
+    const Image image = grab(window);
     const double px = double(image.w) / window->w(); // pixels per unit
     // The box's inside, clear of its frame (2 units) even where a scale rounds it wider.
     const int left = int(std::ceil((text_disp->x() + 2) * px)) + 1;
@@ -509,7 +451,7 @@ std::vector<double> inkColumns() {
 
 // The widest text of every radix stays whole inside the box, at size 10 where it fits
 // and never below 8, with the fonts this machine really has.
-TEST_F(MainWindow, DisplayTextAlwaysFitsTheBox) {
+TEST_F(ScaledWindow, DisplayTextAlwaysFitsTheBox) {
     const int room = text_disp->w() - Fl::box_dw(text_disp->box()) - 6; // FLTK's 3 + 3
     const struct {
         unsigned value;
@@ -571,26 +513,21 @@ TEST_F(MainWindow, AboutTextDrawsTheAddressWhole) {
 
 namespace {
 
-double testScale() {
-    const char *scale = std::getenv("NORVIK_TEST_SCALE");
-    return scale ? std::atof(scale) : 1.0;
-}
-
 // On a scaled screen (the toolkit's factor on X11, the output's on Wayland) the window is
 // drawn that many times larger: pixels, not only sizes in the toolkit's units.
-TEST_F(MainWindow, DrawnAtTheScreensScale) {
-    const Image image = backend().grab(s_window);
+TEST_F(ScaledWindow, DrawnAtTheScreensScale) {
+    const Image image = grab(s_window);
     EXPECT_NEAR(image.w, 303 * testScale(), 1.0);
     EXPECT_NEAR(image.h, 139 * testScale(), 1.0);
     EXPECT_EQ(s_window->w() * 1000 + s_window->h(), 303139) << "the toolkit's units stay";
 }
 
 // The About text as drawn: six lines of ink, each wholly inside the text box.
-TEST_F(MainWindow, AboutShowsSixLinesInsideItsBox) {
-    ASSERT_TRUE(openMenu(s_window, s_window->child(30), ABOUT));
-    ASSERT_TRUE(waitWhileRunning([] { return about_window->visible() != 0; }));
-    backend().windowsChanged();
-    const Image image = backend().grab(about_window);
+TEST_F(ScaledWindow, AboutShowsSixLinesInsideItsBox) {
+    ASSERT_TRUE(openMenu(key("="), ABOUT));
+    ASSERT_TRUE(waitUntil([] { return about_window->visible() != 0; }));
+    windowsChanged();
+    const Image image = grab(about_window);
     const double px = double(image.w) / about_window->w(); // pixels per unit
     Fl_Widget *box = about_window->child(0);
     // The box's inside, clear of its frame, in pixels.
@@ -623,8 +560,8 @@ TEST_F(MainWindow, AboutShowsSixLinesInsideItsBox) {
         EXPECT_NEAR((first + last) / 2.0, (box->x() + box->w() / 2.0) * px, 3 * px)
             << "not centred: ink from " << first << " to " << last;
     }
-    backend().click(about_window, 150, 113); // ok
-    EXPECT_TRUE(waitWhileRunning([] { return !about_window->visible(); }));
+    click(about_window->child(1)); // ok
+    EXPECT_TRUE(waitUntil([] { return !about_window->visible(); }));
 }
 
 } // namespace

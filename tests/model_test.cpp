@@ -4,6 +4,7 @@
 // its own. A seeded random driver plays short games through both and compares the display
 // text after every key. NORVIK_SEED and NORVIK_MODEL_KEYS change the run.
 #include "engine/engine.h"
+#include "keys.h"
 #include "ui/ui.h"
 
 #include <FL/Fl_Box.H>
@@ -133,56 +134,50 @@ struct Model {
         base = b;
         show(last == OPT_EQUAL ? accum : value);
     }
+    void press(const std::string &key) {
+        static const struct {
+            const char *name;
+            void (Model::*call)(int);
+            int code;
+        } NAMED[] = {
+            {"+", &Model::oper, OPT_ADD},        {"-", &Model::oper, OPT_SUB},
+            {"*", &Model::oper, OPT_MUL},        {"/", &Model::oper, OPT_DIV},
+            {"%", &Model::oper, OPT_MOD},        {"|", &Model::oper, OPT_OR},
+            {"&", &Model::oper, OPT_AND},        {"^", &Model::oper, OPT_XOR},
+            {"<<", &Model::oper, OPT_LSHIFT},    {">>", &Model::oper, OPT_RSHIFT},
+            {"=", &Model::oper, OPT_EQUAL},      {"~", &Model::oper, OPT_NOT},
+            {"ce", &Model::special, OPT_CE},     {"cd", &Model::special, OPT_CD},
+            {"bs", &Model::special, OPT_CD},     {"ca", &Model::special, OPT_CA},
+            {"sign", &Model::special, OPT_SIGN}, {"BIN", &Model::radix, 2},
+            {"OCT", &Model::radix, 8},           {"DEC", &Model::radix, 10},
+            {"HEX", &Model::radix, 16},
+        };
+        for (const auto &n : NAMED)
+            if (key == n.name)
+                return (this->*n.call)(n.code);
+        digit(key[0] >= 'A' ? key[0] - 'A' + 10 : key[0] - '0');
+    }
 };
 
-// One key for both sides; `name` is what a failure report prints.
-struct Key {
-    std::string name;
-    int kind, code; // kind: 0 digit, 1 operCb, 2 specButtonCb, 3 BackSpace, 4 radix
-};
-
-Key randomKey(std::mt19937 &rng, int base) {
-    static const char *const opers[] = {"",   "+",  "-", "*", "/", "%", "|", "&", "^",
-                                        "<<", ">>", "",  "",  "",  "=", "",  "~"};
-    static const int operCodes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, OPT_EQUAL, OPT_NOT};
-    static const int radixes[] = {2, 8, 10, 16};
+// A random key of the key language (keys.h) that the radix has.
+std::string randomKey(std::mt19937 &rng, int base) {
+    static const char *const OPERATORS[] = {"+", "-", "*",  "/",  "%", "|",
+                                            "&", "^", "<<", ">>", "=", "~"};
+    static const char *const SPECIALS[] = {"ce", "cd", "ca", "sign", "bs"};
+    static const char *const RADIXES[] = {"BIN", "OCT", "DEC", "HEX"};
     const int pick = int(rng() % 100);
-    if (pick < 45) {
-        int d = int(rng() % unsigned(base));
-        return {std::string(1, "0123456789ABCDEF"[d]), 0, d};
-    }
-    if (pick < 85) {
-        int c = operCodes[rng() % 12];
-        return {opers[c], 1, c};
-    }
-    if (pick < 95) {
-        const int specials[] = {OPT_CE, OPT_CD, OPT_CA, OPT_SIGN, OPT_CD};
-        const char *names[] = {"CE", "CD", "CA", "U/S", "BS"};
-        int i = int(rng() % 5);
-        return {names[i], i == 4 ? 3 : 2, specials[i]};
-    }
-    int b = radixes[rng() % 4];
-    return {"R" + std::to_string(b), 4, b};
+    if (pick < 45)
+        return std::string(1, "0123456789ABCDEF"[rng() % unsigned(base)]);
+    if (pick < 85)
+        return OPERATORS[rng() % 12];
+    if (pick < 95)
+        return SPECIALS[rng() % 5];
+    return RADIXES[rng() % 4];
 }
 
-void pressBoth(const Key &k, Model &model) {
-    switch (k.kind) {
-    case 0:
-        numButtonCb(k.code), model.digit(k.code);
-        break;
-    case 1:
-        operCb(k.code), model.oper(k.code);
-        break;
-    case 2:
-        specButtonCb(k.code), model.special(k.code);
-        break;
-    case 3:
-        backSpaceCb(), model.special(OPT_CD);
-        break;
-    case 4:
-        modeButtonsCb(k.code), model.radix(k.code);
-        break;
-    }
+void pressBoth(const std::string &key, Model &model) {
+    press(key);
+    model.press(key);
 }
 
 unsigned long fromEnv(const char *name, unsigned long fallback) {
@@ -199,21 +194,16 @@ TEST(Model, RandomGamesShowWhatTheRulesSay) {
     std::mt19937 rng(seed);
     unsigned long played = 0;
     for (int game = 0; played < keys; ++game) {
-        // From the start state: "~" lowers a left-over "=", CA clears the numbers.
-        operCb(OPT_NOT);
-        specButtonCb(OPT_CA);
-        if (std::string(u_button->label()) == "S")
-            specButtonCb(OPT_SIGN);
-        modeButtonsCb(10);
+        resetCalculator();
         Model model;
-        std::vector<Key> prefix;
+        std::vector<std::string> prefix;
         for (int i = 0; i < gameLength; ++i, ++played) {
             prefix.push_back(randomKey(rng, model.base));
             pressBoth(prefix.back(), model);
             if (model.shown != text_disp->label()) {
                 std::string keysText;
-                for (const Key &k : prefix)
-                    keysText += k.name + " ";
+                for (const std::string &k : prefix)
+                    keysText += k + " ";
                 FAIL() << "seed " << seed << ", game " << game << ", shortest failing prefix:\n  "
                        << keysText << "\nshows   \"" << text_disp->label() << "\"\nexpected \""
                        << model.shown << "\"";

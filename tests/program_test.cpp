@@ -5,20 +5,16 @@
 #include <gtest/gtest.h>
 
 #include "backend.h"
-#include "xdriver.h"
+#include "process.h"
+#include "xsession.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -26,86 +22,57 @@ namespace {
 
 const char TITLE[] = "norvik - Programmers' calculator";
 
-std::string readAll(const char *path) {
-    std::string text;
-    if (FILE *f = std::fopen(path, "r")) {
-        for (int c; (c = std::fgetc(f)) != EOF;)
-            text += static_cast<char>(c);
-        std::fclose(f);
-    }
-    return text;
-}
-
 // One run of the program with its output and error streams caught in files.
 class Launch {
   public:
-    explicit Launch(std::vector<std::string> args = {}, const char *display = nullptr,
+    explicit Launch(std::vector<std::string> args = {},
                     const std::vector<std::string> &environment = {}) {
-        std::snprintf(out_, sizeof out_, "/tmp/norvik-out-XXXXXX");
-        std::snprintf(err_, sizeof err_, "/tmp/norvik-err-XXXXXX");
-        int out = mkstemp(out_), err = mkstemp(err_);
         args.insert(args.begin(), NORVIK_BINARY);
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out, 1);
-            dup2(err, 2);
-            if (display)
-                setenv("DISPLAY", display, 1);
-            for (const std::string &setting : environment)
-                putenv(strdup(setting.c_str()));
-            std::vector<char *> argv;
-            for (std::string &a : args)
-                argv.push_back(&a[0]);
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out);
-        close(err);
+        Streams streams;
+        streams.out = fileno(out_);
+        streams.err = fileno(err_);
+        pid_ = spawn(args, environment, streams);
     }
     ~Launch() {
-        if (pid_ > 0 && !ended_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        unlink(out_);
-        unlink(err_);
+        if (status_ < 0)
+            stopProgram(pid_, SIGKILL);
+        std::fclose(out_);
+        std::fclose(err_);
     }
-    bool running() {
-        if (ended_)
-            return false;
-        const pid_t got = waitpid(pid_, &status_, WNOHANG);
-        ended_ = got == pid_;
-        return got == 0;
-    }
+    bool running() { return end(0) < 0; }
     // Waits up to `seconds` for the end: the exit status, 128 + signal, or -1 if running.
     int end(double seconds = 5) {
-        ended_ = ended_ || waitFor([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; },
-                                   [] { usleep(2000); }, seconds);
-        if (!ended_)
-            return -1;
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+        if (status_ < 0)
+            status_ = exitStatus(pid_, seconds);
+        return status_;
     }
     std::string out() const { return readAll(out_); }
     std::string err() const { return readAll(err_); }
 
   private:
+    // From the start, without moving the offset the program writes at.
+    static std::string readAll(FILE *file) {
+        std::string text;
+        char buf[4096];
+        for (ssize_t n; (n = pread(fileno(file), buf, sizeof buf, off_t(text.size()))) > 0;)
+            text.append(buf, size_t(n));
+        return text;
+    }
+    FILE *out_ = std::tmpfile(), *err_ = std::tmpfile();
     pid_t pid_ = -1;
-    int status_ = 0;
-    bool ended_ = false;
-    char out_[32], err_[32];
+    int status_ = -1;
 };
+
+bool shown(const char *title) {
+    return backend().window(title).found;
+}
 
 // The program running normally on the test's server, its window mapped.
 class Program : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(waitFor([] { return backend().windowShown(TITLE); }, [] { usleep(10000); }, 10))
-            << "no window titled " << TITLE;
-        if (backend().wayland()) // the compositor places it once more as it settles
-            usleep(300000);
-        else
-            win_ = findWindow(TITLE);
+        ASSERT_TRUE(waitUntil([] { return shown(TITLE); }, 10)) << "no window titled " << TITLE;
+        windowsChanged(); // on Wayland the compositor places it once more as it settles
     }
     // Tests of X11 itself (its server, its menus' grabs, its keyboard layouts).
     static bool x11Only() { return backend().wayland(); }
@@ -115,34 +82,13 @@ class Program : public ::testing::Test {
     }
     void closeAuxiliaryWindows() {
         for (const char *title : {"About norvik", "norvik Shortcuts"}) {
-            if (backend().windowShown(title)) {
-                backend().closeWindow(title);
-                waitFor([&] { return !backend().windowShown(title); }, [] { usleep(2000); });
+            if (shown(title)) {
+                backend().close(title);
+                waitUntil([&] { return !shown(title); });
             }
         }
     }
-    // Right click at (x, y) of the main window, then a click on menu item `item`. A click
-    // that opens no menu is tried again, up to three times; lostClicks_ counts them.
-    void choose(int x, int y, int item) {
-        Window menu = None;
-        for (int attempt = 0; attempt < 3 && menu == None; ++attempt) {
-            clickAt(win_, x, y, 3);
-            if (!waitFor([&] { return (menu = openMenu()) != None; }, [] { usleep(2000); }, 1)) {
-                // The toolkit took the release for the end of a drag and picked the item it
-                // had placed under the pointer (the last one picked): close what it opened.
-                ++lostClicks_;
-                closeAuxiliaryWindows();
-            }
-        }
-        ASSERT_NE(menu, None) << "three right clicks opened no menu";
-        XGetWindowAttributes(testDisplay(), menu, &lastMenu_);
-        chooseItem(menu, item, 3);
-        ASSERT_TRUE(waitFor(menuClosed, [] { usleep(2000); }));
-    }
-    int lostClicks_ = 0;
-    XWindowAttributes lastMenu_{};
     Launch run_;
-    Window win_ = None;
 };
 
 TEST_F(Program, MapsItsWindowAndEndsOnEscape) {
@@ -155,43 +101,31 @@ TEST_F(Program, MapsItsWindowAndEndsOnEscape) {
         int format;
         unsigned long items = 0, rest;
         unsigned char *icon = nullptr;
-        XGetWindowProperty(testDisplay(), win_, XInternAtom(testDisplay(), "_NET_WM_ICON", False),
-                           0, 4096, False, XA_CARDINAL, &type, &format, &items, &rest, &icon);
+        XGetWindowProperty(testDisplay(), findWindow(TITLE),
+                           XInternAtom(testDisplay(), "_NET_WM_ICON", False), 0, 4096, False,
+                           XA_CARDINAL, &type, &format, &items, &rest, &icon);
         EXPECT_EQ(items, 2u + 32 * 32) << "a 32 x 32 icon";
         if (icon)
             XFree(icon);
     }
-    backend().focusWindow(TITLE);
-    for (unsigned long sym : {XK_1, XK_plus, XK_2, XK_Return, XK_Escape})
-        backend().typeKey(sym);
+    backend().focus(TITLE);
+    typeText("1+2\n{Escape}");
     EXPECT_EQ(run_.end(), 0);
 }
 
 // On CA, near a corner that the About window leaves free: X11 without a window manager
 // puts it at 0,0 too, a compositor centres both.
 TEST_F(Program, QuitEndsItWhileAboutIsOpen) {
-    ASSERT_TRUE(backend().chooseFromMenu(TITLE, 301, 137, 0, 3));
-    ASSERT_TRUE(
-        waitFor([] { return backend().windowShown("About norvik"); }, [] { usleep(2000); }));
-    if (backend().wayland())
-        usleep(300000);
-    ASSERT_TRUE(backend().chooseFromMenu(TITLE, 301, 137, 2, 3));
+    ASSERT_TRUE(chooseMenuItem(TITLE, 301, 137, 0, 3));
+    ASSERT_TRUE(waitUntil([] { return shown("About norvik"); }));
+    windowsChanged();
+    ASSERT_TRUE(chooseMenuItem(TITLE, 301, 137, 2, 3));
     EXPECT_EQ(run_.end(), 0);
 }
 
 TEST_F(Program, EndsWhenTheWindowManagerClosesIt) {
-    backend().closeWindow(TITLE);
+    backend().close(TITLE);
     EXPECT_EQ(run_.end(), 0);
-}
-
-// The display's pixels: what the user reads, compared between two moments.
-std::vector<char> displayPixels(Window w) {
-    XImage *image = XGetImage(testDisplay(), w, 2, 5, 300, 27, AllPlanes, ZPixmap);
-    if (!image)
-        return {};
-    std::vector<char> pixels(image->data, image->data + image->bytes_per_line * image->height);
-    XDestroyImage(image);
-    return pixels;
 }
 
 // A seeded storm of keys (with and without Shift and Ctrl), left and right clicks and the
@@ -200,19 +134,17 @@ TEST_F(Program, SurvivesAMonkey) {
     if (x11Only())
         GTEST_SKIP() << "X11: the monkey drives the X server directly";
     // Away from the screen's edges, so that no menu has to be pushed back on screen.
-    XMoveWindow(testDisplay(), win_, 300, 300);
-    ASSERT_TRUE(waitFor(
-        [this] {
-            XWindowAttributes a;
-            return XGetWindowAttributes(testDisplay(), win_, &a) && a.x == 300 && a.y == 300;
-        },
-        [] { usleep(2000); }));
-    focusWindow(win_);
-    typeKey(XK_2);
-    std::vector<char> two;
-    ASSERT_TRUE(waitFor([&] { return !(two = displayPixels(win_)).empty(); }, [] {}));
+    XMoveWindow(testDisplay(), findWindow(TITLE), 300, 300);
+    ASSERT_TRUE(waitUntil([] { return backend().window(TITLE).x == 300; }));
+    // The display's pixels: what the user reads, compared between two moments.
+    const auto display = [] {
+        Place p = backend().window(TITLE);
+        return backend().grab(Place{true, p.x + 2, p.y + 5, 300, 27}).pixels;
+    };
+    backend().focus(TITLE);
+    backend().typeKey(XK_2);
     usleep(100000);
-    two = displayPixels(win_); // "2", drawn
+    const std::vector<uint32_t> two = display(); // "2", drawn
 
     const char *seedText = std::getenv("NORVIK_SEED");
     const unsigned seed = seedText ? unsigned(std::strtoul(seedText, nullptr, 0)) : 4242;
@@ -225,40 +157,32 @@ TEST_F(Program, SurvivesAMonkey) {
         XK_asciitilde, XK_less,     XK_greater, XK_equal,   XK_Return, XK_BackSpace, XK_space,
         XK_Tab,        XK_Left,     XK_Up};
     // Ctrl only on letters: with + - = 0 it is the toolkit's own zoom (FLTK 1.4).
-    const unsigned modifiers[] = {0, 0, 0, ShiftMask, ControlMask};
-    int events = 0, menus = 0;
+    const unsigned modifiers[] = {0, 0, 0, SHIFT, CTRL};
+    int events = 0, menus = 0, lostClicks = 0;
     while (events < 5000) {
         const unsigned pick = rng() % 100;
         if (pick < 70) {
             const unsigned long sym = keys[rng() % (sizeof keys / sizeof *keys)];
             const unsigned mod = modifiers[rng() % 5];
-            typeKey(sym, sym >= XK_a && sym <= XK_z ? mod : mod & ShiftMask);
+            backend().typeKey(sym, sym >= XK_a && sym <= XK_z ? mod : mod & SHIFT);
             events += 2;
-            // Space on the menu button, when Tab or an arrow has given it the focus, opens the
-            // menu from the keyboard, where the next click may choose Quit: a user quitting,
-            // not a fault. A user who did not mean it closes the menu.
-            if (sym == XK_space &&
-                waitFor([] { return openMenu() != None; }, [] { usleep(2000); }, 0.03)) {
-                typeKey(XK_Escape);
-                ASSERT_TRUE(waitFor(menuClosed, [] { usleep(2000); }));
-            }
         } else if (pick < 97) {
             const int x = int(rng() % 303); // drawn in this order whatever the compiler
-            clickAt(win_, x, int(rng() % 139), 1);
+            click(TITLE, x, int(rng() % 139), 1);
             events += 3;
         } else {
-            // About or Keyboard Shortcuts, then the user closes the window it opened.
+            // About or Keyboard Shortcuts, then the user closes the window it opened. A lost
+            // right click may have picked an item at once: what it opened goes first.
             const int item = int(rng() % 2);
             ++menus;
             const int x = int(rng() % 303);
-            choose(x, int(rng() % 139), item);
+            const int clicks = chooseMenuItem(TITLE, x, int(rng() % 139), item, 3,
+                                              [&] { closeAuxiliaryWindows(); });
+            ASSERT_GT(clicks, 0) << "three right clicks opened no menu";
+            lostClicks += clicks - 1;
             const char *title = item == 0 ? "About norvik" : "norvik Shortcuts";
-            ASSERT_TRUE(waitFor([&] { return backend().windowShown(title); }, [] { usleep(2000); }))
-                << "menu item " << item << " opened nothing; menu at " << lastMenu_.x << ","
-                << lastMenu_.y;
-            backend().closeWindow(title);
-            ASSERT_TRUE(
-                waitFor([&] { return !backend().windowShown(title); }, [] { usleep(2000); }));
+            ASSERT_TRUE(waitUntil([&] { return shown(title); })) << "menu item " << item;
+            closeAuxiliaryWindows();
             events += 6;
         }
         ASSERT_TRUE(run_.running())
@@ -266,29 +190,17 @@ TEST_F(Program, SurvivesAMonkey) {
             << ", stderr: " << run_.err();
     }
 
-    // Clear the way to the main window and check it still calculates.
-    for (const char *title : {"About norvik", "norvik Shortcuts"})
-        if (findWindow(title))
-            backend().closeWindow(title);
-    ASSERT_TRUE(waitFor(
-        [] {
-            return !backend().windowShown("About norvik") &&
-                   !backend().windowShown("norvik Shortcuts");
-        },
-        [] { usleep(10000); }));
-    focusWindow(win_);
-    typeKey(XK_a, ControlMask);
-    typeKey(XK_d, ShiftMask);
-    for (unsigned long sym : {XK_1, XK_plus, XK_1, XK_Return})
-        typeKey(sym);
-    EXPECT_TRUE(waitFor([&] { return displayPixels(win_) == two; }, [] { usleep(10000); }))
+    // Check that it still calculates.
+    backend().focus(TITLE);
+    typeText("{Ctrl+a}D1+1\n");
+    EXPECT_TRUE(waitUntil([&] { return display() == two; }))
         << "1 + 1 Enter does not show 2; seed " << seed;
     EXPECT_TRUE(run_.running());
     // Now and then the toolkit takes XTest's zero-length right click for a drag and picks
     // an item at once; many such would mean the menu itself is in trouble.
-    EXPECT_LE(lostClicks_, menus / 10) << lostClicks_ << " of " << menus << " right clicks lost";
+    EXPECT_LE(lostClicks, menus / 10) << lostClicks << " of " << menus << " right clicks lost";
     std::printf("monkey: seed %u, %d events, %d menus, %d right clicks lost\n", seed, events, menus,
-                lostClicks_);
+                lostClicks);
 }
 
 // What the program's Ctrl+C puts on the clipboard, read by another program once the
@@ -297,11 +209,11 @@ std::string copiedValue(const char *title) {
     Display *d = testDisplay();
     const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
     XSetSelectionOwner(d, clipboard, None, CurrentTime);
-    backend().focusWindow(title);
-    typeKey(XK_c, ControlMask);
-    if (!waitFor([&] { return XGetSelectionOwner(d, clipboard) != None; }, [] { usleep(2000); }))
+    backend().focus(title);
+    typeText("{Ctrl+c}");
+    if (!waitUntil([&] { return XGetSelectionOwner(d, clipboard) != None; }))
         return "(nothing copied)";
-    return backend().readClipboard();
+    return readClipboard();
 }
 
 // A Compose table of the user's own wins over norvik's, whether XCOMPOSEFILE names it or
@@ -327,13 +239,12 @@ TEST(ComposeTable, TheUsersOwnWins) {
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
-        Launch run({}, nullptr, r.environment);
-        ASSERT_TRUE(waitFor([] { return backend().windowShown(TITLE); }, [] { usleep(10000); }));
-        backend().focusWindow(TITLE);
-        for (unsigned long sym : {XK_1, XK_2, XK_dead_circumflex, XK_space})
-            typeKey(sym);
+        Launch run({}, r.environment);
+        ASSERT_TRUE(waitUntil([] { return shown(TITLE); }));
+        backend().focus(TITLE);
+        typeText("12{dead_circumflex} ");
         EXPECT_EQ(copiedValue(TITLE), r.copied);
-        typeKey(XK_Escape);
+        typeText("{Escape}");
         EXPECT_EQ(run.end(), 0);
     }
     setKeyboardLayout("us");
@@ -347,7 +258,7 @@ TEST(BadStart, UnknownOptionGivesTheUsageAndFails) {
     EXPECT_TRUE(status > 0 && status < 128) << status;
     EXPECT_NE(run.err().find("--frobnicate"), std::string::npos) << run.err();
     EXPECT_NE(run.err().find("-g[eometry]"), std::string::npos) << "the toolkit's options";
-    EXPECT_FALSE(backend().windowShown(TITLE));
+    EXPECT_FALSE(shown(TITLE));
 }
 
 TEST(BadStart, UnreachableDisplayFailsClearly) {
@@ -367,20 +278,17 @@ TEST(BadStart, EndsWhenTheXServerGoesAway) {
     ASSERT_GT(server, 0);
     Display *d = XOpenDisplay(name.c_str());
     ASSERT_NE(d, nullptr);
-    Launch run({}, name.c_str());
-    bool up = waitFor(
-        [&] {
-            Window root, parent, *children = nullptr;
-            unsigned n = 0;
-            XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
-            if (children)
-                XFree(children);
-            return n > 0;
-        },
-        [] { usleep(10000); });
+    Launch run({}, {"DISPLAY=" + name});
+    const bool up = waitUntil([&] {
+        Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
+        if (children)
+            XFree(children);
+        return n > 0;
+    });
     XCloseDisplay(d);
-    kill(server, SIGKILL);
-    waitpid(server, nullptr, 0);
+    stopProgram(server, SIGKILL);
     ASSERT_TRUE(up) << "the program never showed its window";
     const int status = run.end(1.0);
     EXPECT_NE(status, -1) << "still running a second after the server died";
@@ -394,14 +302,14 @@ TEST_F(Program, MenuKeysWithThePointerOutsideTheMenu) {
         GTEST_SKIP() << "X11: the menu's pointer grab";
     for (unsigned long sym : {XK_BackSpace, XK_Tab, XK_Up, XK_Down, XK_Left, XK_Right}) {
         SCOPED_TRACE(sym);
-        clickAt(win_, 150, 100, 3);
-        Window menu = None;
-        ASSERT_TRUE(waitFor([&] { return (menu = openMenu()) != None; }, [] { usleep(2000); }));
-        XTestFakeMotionEvent(testDisplay(), -1, 800, 600, CurrentTime);
-        typeKey(sym);
-        typeKey(sym, ShiftMask);
-        typeKey(XK_Escape); // closes the menu only
-        ASSERT_TRUE(waitFor(menuClosed, [] { usleep(2000); }));
+        click(TITLE, 150, 100, 3);
+        Place menu;
+        ASSERT_TRUE(waitUntil([&] { return backend().popup(menu) == 1; }));
+        backend().pointer(800, 600);
+        backend().typeKey(sym);
+        backend().typeKey(sym, SHIFT);
+        backend().typeKey(XK_Escape); // closes the menu only
+        ASSERT_TRUE(waitUntil([&] { return backend().popup(menu) == 0; }));
         ASSERT_TRUE(run_.running()) << "ended with " << run_.end(0.1);
     }
 }

@@ -2,22 +2,21 @@
 // The radix switch on the unshown main window: the key states it leaves behind, and what
 // the display shows after it. No X server needed.
 #include "engine/engine.h"
-#include "format/format.h"
-#include "display_text.h"
+#include "keys.h"
 #include "ui/ui.h"
-#include "digit_keys.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 namespace {
 
 const int RADIXES[] = {2, 8, 10, 16};
+const char *const DIGITS[] = {"0", "1", "2", "3", "4", "5", "6", "7",
+                              "8", "9", "A", "B", "C", "D", "E", "F"};
 
 class Radix : public ::testing::Test {
   protected:
@@ -25,12 +24,7 @@ class Radix : public ::testing::Test {
         static Fl_Window *window = makeWindow();
         (void)window;
     }
-    void SetUp() override {
-        specButtonCb(OPT_CA);
-        if (std::string(u_button->label()) == "S")
-            specButtonCb(OPT_SIGN);
-        modeButtonsCb(10);
-    }
+    void SetUp() override { resetCalculator(); }
 };
 
 // Digit keys enabled: exactly those below the radix. Mode keys: all black, the chosen one
@@ -43,7 +37,7 @@ TEST_F(Radix, KeyStatesDependOnTheNewRadixOnly) {
             modeButtonsCb(to);
             EXPECT_EQ(g_base, to);
             for (int digit = 0; digit < 16; ++digit)
-                EXPECT_EQ(digitKey(digit)->active() != 0, digit < to) << "digit " << digit;
+                EXPECT_EQ(key(DIGITS[digit])->active() != 0, digit < to) << "digit " << digit;
             const struct {
                 Fl_Button *key;
                 int base;
@@ -57,37 +51,12 @@ TEST_F(Radix, KeyStatesDependOnTheNewRadixOnly) {
     }
 }
 
-// Keys: digits (upper-case hex), + = ce sign, and a radix name BIN OCT DEC HEX or R<n>.
 struct Row {
     const char *keys;
     unsigned shown;
     int base; // of the text expected at the end
     const char *why;
 };
-
-void press(const std::string &key) {
-    const struct {
-        const char *name;
-        int base;
-    } modes[] = {{"BIN", 2}, {"OCT", 8}, {"DEC", 10}, {"HEX", 16}};
-    for (const auto &m : modes)
-        if (key == m.name)
-            return modeButtonsCb(m.base);
-    if (key[0] == 'R')
-        return modeButtonsCb(std::stoi(key.substr(1)));
-    if (key == "+")
-        return operCb(OPT_ADD);
-    if (key == "-")
-        return operCb(OPT_SUB);
-    if (key == "=")
-        return operCb(OPT_EQUAL);
-    if (key == "ce")
-        return specButtonCb(OPT_CE);
-    if (key == "sign")
-        return specButtonCb(OPT_SIGN);
-    for (char c : key)
-        numButtonCb(c >= 'A' ? c - 'A' + 10 : c - '0');
-}
 
 TEST_F(Radix, SwitchShowsTheShownValueUnchanged) {
     const Row rows[] = {
@@ -105,18 +74,14 @@ TEST_F(Radix, SwitchShowsTheShownValueUnchanged) {
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(std::string(r.keys) + ": " + r.why);
-        SetUp();
-        std::istringstream in(r.keys);
-        for (std::string key; in >> key;)
-            press(key);
+        resetCalculator();
+        press(r.keys);
         EXPECT_EQ(text_disp->label(), displayText(r.shown, r.base));
     }
 }
 
 TEST_F(Radix, UnknownRadixIsStoredAndChangesNoKey) {
-    press("HEX");
-    press("1F");
-    press("R5");
+    press("HEX 1F R5");
     EXPECT_EQ(g_base, 5);
     EXPECT_STREQ(text_disp->label(), "");
     EXPECT_TRUE(f_button->active());

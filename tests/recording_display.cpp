@@ -11,3 +11,9 @@ void displayNumber(unsigned int value, int base) {
 void showSignKey(unsigned int isUnsigned) {
     g_recording.signKey.push_back(isUnsigned);
 }
+
+// The radix switch as the engine sees it: the radix stored, the shown value redisplayed.
+void modeButtonsCb(int base) {
+    g_base = base;
+    refreshCb();
+}

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Stands in for the window when the engine is tested alone: records what it is asked to show.
+// Stands in for the window when the engine is tested alone: records what it is asked to show,
+// and switches the radix as the radix keys do.
 #ifndef NORVIK_TESTS_RECORDING_DISPLAY_H
 #define NORVIK_TESTS_RECORDING_DISPLAY_H
 

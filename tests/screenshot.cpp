@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Makes docs/screenshot.png: norvik on a private Xvfb, a short calculation in hexadecimal
 // typed with real X key events, and the window's pixels written as PNG.
-#include "xdriver.h"
+#include "process.h"
+#include "xsession.h"
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <png.h>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,17 +26,15 @@ int main(int argc, char **argv) {
         return 1;
     }
     useDisplay(d);
-    const pid_t program = startProgram(argv[1], name);
+    const pid_t program = spawn({argv[1]}, {"DISPLAY=" + name});
     Window win = None;
-    waitFor([&] { return (win = findWindow("norvik - Programmers' calculator")) != None; },
-            [] { usleep(10000); }, 10);
+    waitUntil([&] { return (win = findWindow("norvik - Programmers' calculator")) != None; }, 10);
     int status = 1;
     if (win != None) {
         usleep(200000);
         focusWindow(win);
         // Hexadecimal: FF * 10 = , then 1 so the display shows an entry being typed.
-        for (unsigned long sym : {XK_h})
-            typeKey(sym, ShiftMask);
+        typeKey(XK_h, ShiftMask);
         for (unsigned long sym : {XK_f, XK_f, XK_asterisk, XK_1, XK_0, XK_Return})
             typeKey(sym);
         usleep(300000);
@@ -63,10 +60,8 @@ int main(int argc, char **argv) {
         else
             std::fprintf(stderr, "screenshot: cannot write %s\n", argv[2]);
     }
-    kill(program, SIGTERM);
-    waitpid(program, nullptr, 0);
+    stopProgram(program);
     XCloseDisplay(d);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    stopProgram(server);
     return status;
 }
