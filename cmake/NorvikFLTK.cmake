@@ -1,5 +1,6 @@
 # Finds FLTK and provides the target norvik::fltk and the variable NORVIK_FLTK_VERSION.
 # Tried in order: FLTK's own CMake package (1.4 and later), fltk-config, CMake's FindFLTK.
+# NORVIK_FLTK_MINIMUM (eg. 1.4), if set, is the least version accepted.
 
 set(NORVIK_FLTK_VERSION "")
 set(_norvik_fltk_how "")
@@ -78,3 +79,9 @@ if(NOT _norvik_fltk_how)
                       "scripts/install-deps does it on Debian and Ubuntu")
 endif()
 message(STATUS "norvik: FLTK ${NORVIK_FLTK_VERSION} (found through ${_norvik_fltk_how})")
+# A lane that tests a given toolkit (make test-fltk14) asks for it: anything older is an
+# error, not a silent run against the other one.
+if(NORVIK_FLTK_MINIMUM AND NORVIK_FLTK_VERSION VERSION_LESS NORVIK_FLTK_MINIMUM)
+  message(FATAL_ERROR "norvik: FLTK ${NORVIK_FLTK_MINIMUM} or later was asked for "
+                      "(NORVIK_FLTK_MINIMUM), but FLTK ${NORVIK_FLTK_VERSION} was found")
+endif()
