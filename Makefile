@@ -57,10 +57,15 @@ fuzz:
 	  -print_final_stats=1 build-fuzz/corpus
 
 # norvik against the least an FLTK program of its shape costs; prints a table of medians.
+# BENCH_FLOOR=build-bench/norvik-no-font-thread measures norvik against itself without the
+# font thread instead, BENCH_NORVIK=build-bench/norvik-no-font-thread that one against the
+# floor.
+BENCH_NORVIK ?= build-bench/norvik
+BENCH_FLOOR ?= build-bench/bench/norvik-floor
 bench: deps
 	$(CONFIGURE) -S . -B build-bench -DNORVIK_TESTS=OFF -DNORVIK_BENCH=ON
-	$(CMAKE) --build build-bench -j $(JOBS)
-	build-bench/bench/norvik-bench --norvik build-bench/norvik --floor build-bench/bench/norvik-floor
+	$(CMAKE) --build build-bench -j $(JOBS) --target all norvik-no-font-thread
+	build-bench/bench/norvik-bench --norvik $(BENCH_NORVIK) --floor $(BENCH_FLOOR) $(BENCH_ARGS)
 
 # Builds and installs the program and its desktop files, not the tests.
 install: deps

@@ -11,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -26,8 +27,9 @@ const char TITLE[] = "norvik - Programmers' calculator";
 class Launch {
   public:
     explicit Launch(std::vector<std::string> args = {},
-                    const std::vector<std::string> &environment = {}) {
-        args.insert(args.begin(), NORVIK_BINARY);
+                    const std::vector<std::string> &environment = {},
+                    const char *binary = NORVIK_BINARY) {
+        args.insert(args.begin(), binary);
         Streams streams;
         streams.out = fileno(out_);
         streams.err = fileno(err_);
@@ -48,6 +50,11 @@ class Launch {
     }
     std::string out() const { return readAll(out_); }
     std::string err() const { return readAll(err_); }
+    // How many threads it runs now.
+    long threads() const {
+        const std::string tasks = runCollecting({"ls", "/proc/" + std::to_string(pid_) + "/task"});
+        return std::count(tasks.begin(), tasks.end(), '\n');
+    }
 
   private:
     // From the start, without moving the offset the program writes at.
@@ -250,6 +257,37 @@ TEST(ComposeTable, TheUsersOwnWins) {
     setKeyboardLayout("us");
     unlink(table.c_str());
     rmdir(home);
+}
+
+// The font configuration loads on a thread of its own during start-up: by the time the
+// window is drawn the thread is gone, and what is drawn is what norvik draws without it.
+TEST(StartUp, FontThreadLeavesTheSameFirstFrameAndNoThread) {
+    struct Seen {
+        long threads;
+        std::vector<uint32_t> pixels;
+    } seen[2];
+    const char *const binaries[] = {NORVIK_BINARY, NORVIK_NO_FONT_THREAD_BINARY};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(binaries[i]);
+        Launch run({}, {}, binaries[i]);
+        ASSERT_TRUE(waitUntil([] { return shown(TITLE); }));
+        windowsChanged();
+        // Drawn: two looks in a row show the same, and more than one colour.
+        std::vector<uint32_t> last;
+        ASSERT_TRUE(waitUntil([&] {
+            const std::vector<uint32_t> now = backend().grab(backend().window(TITLE)).pixels;
+            const bool same = now == last && !now.empty() &&
+                              std::count(now.begin(), now.end(), now[0]) < long(now.size());
+            last = now;
+            usleep(50000);
+            return same;
+        }));
+        seen[i] = {run.threads(), last};
+        backend().close(TITLE);
+        EXPECT_EQ(run.end(), 0);
+    }
+    EXPECT_EQ(seen[0].threads, seen[1].threads) << "a thread left running";
+    EXPECT_EQ(seen[0].pixels, seen[1].pixels) << "the first frame differs";
 }
 
 TEST(BadStart, UnknownOptionGivesTheUsageAndFails) {

@@ -106,6 +106,13 @@ void keepChosenFocus();
 // be done the locale's table is used, as before.
 void useOwnComposeTable();
 
+// ---- fonts.cpp
+
+// Starts loading the font configuration on a thread of its own, at the very start of the
+// process; fontsLoaded() waits for it, before the event loop and any use of fonts.
+void startLoadingFonts();
+void fontsLoaded();
+
 // ---- desktop.cpp
 
 // The window class "norvik" and the window icon, for windows shown from now on.
