@@ -123,6 +123,24 @@ void windowsChanged() {
     }
 }
 
+namespace {
+
+// Item `index` of the `count` items of the open menu, by a click on it or by keys (Up as
+// often as there are items stops at the top, then Down to it); -1: Escape.
+void pickItem(const Place &menu, int index, int count, bool byKeys) {
+    if (byKeys || index < 0) {
+        for (int i = 0; index >= 0 && i < count + index; ++i)
+            backend().typeKey(i < count ? XK_Up : XK_Down);
+        backend().typeKey(index < 0 ? XK_Escape : XK_Return);
+    } else {
+        backend().pointer(menu.x + menu.w / 2, menu.y + menu.h * (2 * index + 1) / (2 * count));
+        backend().button(1, true);
+        backend().button(1, false);
+    }
+}
+
+} // namespace
+
 int chooseMenuItem(const char *title, int x, int y, int index, int count,
                    const std::function<void()> &beforeRetry) {
     for (int attempt = 1; attempt <= 3; ++attempt) {
@@ -138,23 +156,26 @@ int chooseMenuItem(const char *title, int x, int y, int index, int count,
             const int shown = backend().popup(menu);
             if (shown == 0 || (shown < 0 && backend().grab(Place{}).pixels == before.pixels))
                 return false;
-            if (shown < 0 || index < 0) { // by keys: Up stops at the top, Down to the item
-                std::this_thread::sleep_for(std::chrono::milliseconds(shown < 0 ? 100 : 0));
-                for (int i = 0; index >= 0 && i < count + index; ++i)
-                    backend().typeKey(i < count ? XK_Up : XK_Down);
-                backend().typeKey(index < 0 ? XK_Escape : XK_Return);
-            } else {
-                backend().pointer(menu.x + menu.w / 2,
-                                  menu.y + menu.h * (2 * index + 1) / (2 * count));
-                backend().button(1, true);
-                backend().button(1, false);
-            }
+            if (shown < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            pickItem(menu, index, count, shown < 0);
             return true;
         };
         if (waitUntil(pick, 1))
             return unknown || waitUntil([&] { return backend().popup(menu) == 0; }) ? attempt : 0;
     }
     return 0;
+}
+
+bool chooseMenuItemByKeys(const char *opener, int index, int count, Place &menu) {
+    typeText(opener);
+    return waitUntil([&] {
+               return backend().popup(menu) == 1 && (pickItem(menu, index, count, true), true);
+           }) &&
+           waitUntil([&] {
+               Place m;
+               return backend().popup(m) == 0;
+           });
 }
 
 namespace {

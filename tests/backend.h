@@ -107,6 +107,9 @@ void windowsChanged();
 int chooseMenuItem(
     const char *title, int x, int y, int index, int count,
     const std::function<void()> &beforeRetry = [] {});
+// The same with the menu opened by keys of this process's window ("{Shift+F10}") and the
+// item chosen by keys; `menu` is where it opened.
+bool chooseMenuItemByKeys(const char *opener, int index, int count, Place &menu);
 
 // The clipboard as another program reads it; another program owning it with `text` until
 // released; that program not answering (paused) or answering again.

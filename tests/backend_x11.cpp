@@ -20,6 +20,17 @@ static_assert(SHIFT == ShiftMask && CTRL == ControlMask && RAW == RAW_KEY,
 
 namespace {
 
+// Windows come and go while the tests look at them (menus, closed windows): a request about
+// one that has just gone is no failure of the program. The toolkit, in the same process,
+// installs a handler that prints every error: this one holds while a look lasts.
+struct QuietErrors {
+    XErrorHandler toolkits = XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
+    ~QuietErrors() {
+        XSync(testDisplay(), False);
+        XSetErrorHandler(toolkits);
+    }
+};
+
 class X11Backend : public Backend {
   public:
     bool wayland() const override { return false; }
@@ -34,9 +45,6 @@ class X11Backend : public Backend {
         if (server_ <= 0)
             return false;
         setenv("DISPLAY", name.c_str(), 1);
-        // Windows come and go while the tests look at them (menus, closed windows): a
-        // request about one that has just gone is no failure of the program.
-        XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
         Display *d = XOpenDisplay(name.c_str());
         useDisplay(d);
         int event, error, major, minor, opcode, xkbMajor = XkbMajorVersion,
@@ -65,8 +73,12 @@ class X11Backend : public Backend {
         return shown;
     }
 
-    Place window(const char *title) override { return placeOf(findWindow(title)); }
+    Place window(const char *title) override {
+        QuietErrors quiet;
+        return placeOf(findWindow(title));
+    }
     int popup(Place &menu) override {
+        QuietErrors quiet;
         menu = placeOf(findPopup());
         return menu.found && pointerGrabbed() ? 1 : 0;
     }

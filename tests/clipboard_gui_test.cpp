@@ -116,7 +116,25 @@ TEST_F(Clipboard, RefusedPasteRingsTheBellAndChangesNothing) {
          "a NUL byte"},
         {std::string(1 << 20, '1'), "a megabyte"},
     };
+    // Share of the display's pixels in the colour `rgb`.
+    const auto share = [](const Image &image, uint32_t rgb) {
+        const double px = double(image.w) / s_window->w();
+        int in = 0, all = 0;
+        for (int y = int((text_disp->y() + 4) * px);
+             y < int((text_disp->y() + text_disp->h() - 4) * px); ++y)
+            for (int x = int((text_disp->x() + 4) * px);
+                 x < int((text_disp->x() + text_disp->w() - 4) * px); ++x, ++all)
+                in += image.at(x, y) == rgb;
+        return double(in) / all;
+    };
+    uchar r8, g8, b8;
+    Fl::get_color(text_disp->selection_color(), r8, g8, b8);
+    const uint32_t flash = uint32_t(r8) << 16 | uint32_t(g8) << 8 | b8;
     type("5+3");
+    const auto since = std::chrono::steady_clock::now(); // the 3 key drawn up again
+    waitUntil(
+        [&] { return std::chrono::steady_clock::now() - since > std::chrono::milliseconds(300); });
+    const Image calm = grab(s_window);
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
         ASSERT_TRUE(ownClipboard(r.text));
@@ -124,6 +142,13 @@ TEST_F(Clipboard, RefusedPasteRingsTheBellAndChangesNothing) {
         type("{Ctrl+v}");
         ASSERT_TRUE(pasted(decimal(3)));
         EXPECT_EQ(lastBells_, 1);
+        if (&r == rows) { // the bell's visible sign: the display flashes, then is as before
+            EXPECT_GE(share(grab(s_window), flash), 0.5) << "no flash";
+            waitUntil([&] {
+                return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(600);
+            });
+            EXPECT_TRUE(grab(s_window).pixels == calm.pixels) << "the flash left a trace";
+        }
         EXPECT_EQ(shown(), decimal(3));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     }
@@ -188,7 +213,17 @@ TEST_F(Clipboard, TooltipShowsTheDisplayedValueInEveryRadix) {
         return tip != nullptr;
     }));
     ASSERT_NE(tip, nullptr);
-    EXPECT_GE(tip->h(), 6 * 12) << "six lines of 12-point text";
+    EXPECT_GE(tip->h(), 7 * 12) << "seven lines of 12-point text";
+    // Without a mouse, the pointer away: Ctrl+F1 shows it below the display; Escape or
+    // Ctrl+F1 puts it away, and Escape quits nothing then.
+    backend().pointer(window.x + 150 * s, window.y + 300 * s);
+    EXPECT_TRUE(waitUntil([&] { return !tip->visible(); }));
+    for (const char *closer : {"{Escape}", "{Ctrl+F1}"}) {
+        type("{Ctrl+F1}");
+        EXPECT_TRUE(waitUntil([&] { return tip->visible() && tip->y() < s_window->y() + 80; }));
+        type(closer);
+        EXPECT_TRUE(waitUntil([&] { return !tip->visible(); })) << closer;
+    }
 }
 
 } // namespace

@@ -206,6 +206,57 @@ TEST_F(MainWindow, SpacePressesOnlyTheChosenKey) {
     EXPECT_EQ(Fl::focus(), key("+"));
 }
 
+// Tab visits the keys in reading order, row by row, left to right, over the keys the radix
+// has, and round; Shift+Tab goes back. Nothing else takes the focus.
+TEST_F(MainWindow, TabVisitsTheKeysInReadingOrder) {
+    const struct {
+        const char *typed, *step, *order;
+    } rows[] = {
+        {"D", "{Tab}",
+         "HEX DEC OCT BIN U 8 9 + - * / % 4 5 6 7 | & ^ >> << 0 1 2 3 = ~ CE CD CA HEX"},
+        {"B", "{Tab}", "HEX DEC OCT BIN U + - * / % | & ^ >> << 0 1 = ~ CE CD CA HEX"},
+        {"H", "{Tab}",
+         "C D E F HEX DEC OCT BIN U 8 9 A B + - * / % 4 5 6 7 | & ^ >> << 0 1 2 3 = ~ "
+         "CE CD CA C"},
+        {"D", "{Shift+Tab}", "CA CD CE ~ = 3"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.order);
+        chooseFocus(nullptr);
+        type(r.typed);
+        std::string visited;
+        while (visited.size() < std::strlen(r.order)) {
+            type(r.step);
+            visited += std::string(visited.empty() ? "" : " ") + Fl::focus()->label();
+        }
+        EXPECT_EQ(visited, r.order);
+    }
+}
+
+// The focus mark as drawn: a ring of its own colour round the focused key, on a black key,
+// a grey one and the lit radix key; none on a key without the focus.
+TEST_F(ScaledWindow, FocusMarkStandsOutOnEveryKey) {
+    for (const char *label : {"7", "<<", "DEC"}) {
+        SCOPED_TRACE(label);
+        Fl_Widget *k = key(label);
+        const auto ring = [&] { // mark-coloured pixels on the ring's middle row and column
+            const Image image = grab(s_window);
+            const double px = double(image.w) / s_window->w();
+            int marked = 0, tried = 0;
+            const int top = int((k->y() + 1) * px), left = int((k->x() + 1) * px);
+            for (int x = int((k->x() + 6) * px); x < int((k->x() + k->w() - 6) * px); ++x, ++tried)
+                marked += image.at(x, top) == 0xFFFF00;
+            for (int y = int((k->y() + 6) * px); y < int((k->y() + k->h() - 6) * px); ++y, ++tried)
+                marked += image.at(left, y) == 0xFFFF00;
+            return tried > 0 ? double(marked) / tried : 0;
+        };
+        chooseFocus(nullptr);
+        EXPECT_EQ(ring(), 0) << "no focus, no mark";
+        chooseFocus(k);
+        EXPECT_GE(ring(), 0.9) << "the mark, all round";
+    }
+}
+
 // What the user types on a US keyboard, and the decimal value shown at the end.
 TEST_F(ScaledWindow, KeyboardShortcutsReachTheirKeys) {
     const struct {
@@ -326,6 +377,17 @@ TEST_F(MainWindow, RightClickOnAKeyOpensTheMenuAndPressesNothing) {
     type("5");
     ASSERT_TRUE(openMenu(key("7"), ESCAPE)) << "no menu on the 7 key";
     ASSERT_TRUE(openMenu(text_disp, ESCAPE)) << "no menu on the display";
+    // From the keyboard: at the focused key, or the window's centre.
+    for (Fl_Widget *at : {key("CA"), static_cast<Fl_Widget *>(s_window)}) {
+        chooseFocus(at == s_window ? nullptr : at);
+        Place menu;
+        ASSERT_TRUE(
+            chooseMenuItemByKeys(at == s_window ? "{Menu}" : "{Shift+F10}", ESCAPE, 3, menu));
+        const Place window = backend().window(TITLE);
+        const int x = at == s_window ? at->w() / 2 : at->x() + at->w() / 2;
+        EXPECT_NEAR(menu.x + menu.w / 2, window.x + x * scaleOf(s_window), 10 * scaleOf(s_window))
+            << "not centred on " << at->label();
+    }
     EXPECT_EQ(shown(), decimal(5));
     click(key("7")); // a left click still presses the key
     EXPECT_EQ(shown(), decimal(57));
@@ -334,7 +396,9 @@ TEST_F(MainWindow, RightClickOnAKeyOpensTheMenuAndPressesNothing) {
 TEST_F(ScaledWindow, AboutShowsTheAboutWindowAndOkHidesIt) {
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        ASSERT_TRUE(openMenu(key("="), ABOUT));
+        Place menu;
+        ASSERT_TRUE(round == 0 ? openMenu(key("="), ABOUT) // then from the keyboard
+                               : chooseMenuItemByKeys("{Shift+F10}", ABOUT, 3, menu));
         ASSERT_TRUE(waitUntil([] { return about_window->visible() != 0; }));
         EXPECT_EQ(shownWindowsTitled("About norvik").size(), 1u);
         windowsChanged();

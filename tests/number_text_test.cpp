@@ -180,7 +180,8 @@ TEST(Tooltip, EveryRadixAndTheKeys) {
                    "signed    -2\n"
                    "octal     0o37777777776\n"
                    "binary    1111 1111 1111 1111 1111 1111 1111 1110\n"
-                   "Ctrl+C/Ctrl+Insert copy, Ctrl+V/Shift+Insert paste");
+                   "Ctrl+C/Ctrl+Insert copy, Ctrl+V/Shift+Insert paste\n"
+                   "Ctrl+F1 shows this at the display");
     const std::string zero = tooltipText(0).text;
     EXPECT_NE(zero.find("signed    0\n"), std::string::npos);
     EXPECT_NE(zero.find("binary    0000 0000 0000 0000 0000 0000 0000 0000\n"), std::string::npos);

@@ -5,6 +5,9 @@
 
 #include "backend.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 class PrivateServer : public ::testing::Environment {
@@ -16,10 +19,22 @@ class PrivateServer : public ::testing::Environment {
     void TearDown() override { backend().stop(); }
 };
 
+bool s_finished = false;
+
 } // namespace
 
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new PrivateServer);
-    return RUN_ALL_TESTS();
+    // The window's Escape and Quit end the process with status 0: in the middle of a test
+    // that is a failure, not a pass.
+    std::atexit([] {
+        if (!s_finished) {
+            std::fputs("the program ended in the middle of a test\n", stderr);
+            std::_Exit(1);
+        }
+    });
+    const int failed = RUN_ALL_TESTS();
+    s_finished = true;
+    return failed;
 }

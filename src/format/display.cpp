@@ -61,6 +61,16 @@ namespace {
 constexpr int SMALLEST_DISPLAY_SIZE = 8;
 constexpr Fl_Labeltype DISPLAY_LABEL = FL_FREE_LABELTYPE;
 
+// A flash: the display's inside in its selection colour and the text in white, for a
+// moment, where the bell rings, for those who cannot hear it.
+constexpr double FLASH_SECONDS = 0.25;
+bool s_flashing = false;
+
+void endFlashCb(void *) {
+    s_flashing = false;
+    text_disp->redraw();
+}
+
 // The largest size, from the label's own down to 8, at which `text` fits `room` pixels.
 int fittingSize(const Fl_Label *label, int room) {
     int size = label->size;
@@ -79,6 +89,10 @@ int fittingSize(const Fl_Label *label, int room) {
 void drawFittingLabel(const Fl_Label *label, int x, int y, int w, int h, Fl_Align align) {
     fittingSize(label, w);
     fl_color(label->color);
+    if (s_flashing) { // the label's room is the inside less 3 units at either side
+        fl_rectf(x - 3, y, w + 6, h, text_disp->selection_color());
+        fl_color(FL_WHITE);
+    }
     fl_draw(label->value, x, y, w, h, align, label->image);
 }
 
@@ -102,6 +116,13 @@ int displayLabelSize(const char *text, int room) {
 void fitDisplayLabel() {
     Fl::set_labeltype(DISPLAY_LABEL, drawFittingLabel, measureFittingLabel);
     text_disp->labeltype(DISPLAY_LABEL);
+}
+
+void flashDisplay() {
+    s_flashing = true;
+    text_disp->redraw();
+    Fl::remove_timeout(endFlashCb);
+    Fl::add_timeout(FLASH_SECONDS, endFlashCb);
 }
 
 void showDisplayTooltip() {

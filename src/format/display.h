@@ -21,4 +21,7 @@ int displayLabelSize(const char *text, int room);
 // Gives the display its tooltip, which displayNumber() keeps up to date.
 void showDisplayTooltip();
 
+// Flashes the display for a moment: the bell's visible sign. It leaves no trace.
+void flashDisplay();
+
 #endif

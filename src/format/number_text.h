@@ -100,6 +100,7 @@ constexpr TooltipText tooltipText(uint32_t value) {
     out.add("\nbinary    ");
     out.addDigits(value, 2, 32, true);
     out.add("\nCtrl+C/Ctrl+Insert copy, Ctrl+V/Shift+Insert paste");
+    out.add("\nCtrl+F1 shows this at the display");
     return out;
 }
 

@@ -35,8 +35,10 @@ enum class Paste {
 };
 Paste s_paste = Paste::NONE;
 
+// The bell, and the display's flash for those who cannot hear it.
 void refusePaste() {
     fl_beep(FL_BEEP_ERROR);
+    flashDisplay();
 }
 
 void noAnswerCb(void *) {

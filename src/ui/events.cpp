@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Keys and clicks beyond the widgets' own shortcuts: copy and paste, keypad Enter, a middle
-// click on the display, characters composed two at a time, the keyboard focus; and a guard
+// click on the display, characters composed two at a time, the keyboard; and a guard
 // against a fault in FLTK 1.3's popup menus.
 #include "ui/ui.h"
 
@@ -35,18 +35,17 @@ int clipboardKeys(int event) {
 }
 
 #if FL_API_VERSION < 10400
-// FLTK 1.3 crashes when a menu navigation key arrives while its popup menu is open and the
-// pointer is outside it (no menu level is current then). Such keys are dropped; inside the
-// menu they navigate as usual.
-bool crashesTheMenu(int event) {
+// FLTK 1.3 crashes when Up, BackSpace or Shift+Tab reaches its popup menu while no menu
+// level is current, which the menu takes to be so once the pointer has moved outside it.
+// The pointer's moves outside the open menu are therefore not passed on: the menu keeps
+// its level, and its keys work wherever the pointer is (a menu opened from the keyboard
+// does not open under it). A click outside still closes the menu.
+bool unsafeForTheMenu(int event) {
     Fl_Window *menu = Fl::grab();
-    if (!menu || (event != FL_KEYBOARD && event != FL_SHORTCUT))
+    if (!menu || (event != FL_MOVE && event != FL_ENTER && event != FL_DRAG))
         return false;
-    const int key = Fl::event_key();
-    const bool navigation = key == FL_BackSpace || key == FL_Tab || key == 0xfe20 || key == FL_Up ||
-                            key == FL_Down || key == FL_Left || key == FL_Right;
     const int x = Fl::event_x_root() - menu->x(), y = Fl::event_y_root() - menu->y();
-    return navigation && (x < 0 || y < 0 || x >= menu->w() || y >= menu->h());
+    return x < 0 || y < 0 || x >= menu->w() || y >= menu->h();
 }
 #endif
 
@@ -107,7 +106,7 @@ int dispatch(int event, Fl_Window *window) {
         goByTypedOperator();
     }
 #if FL_API_VERSION < 10400
-    if (crashesTheMenu(event))
+    if (unsafeForTheMenu(event))
         return 1;
 #endif
     if (window != text_disp->window() || Fl::grab() || Fl::modal())

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The keyboard focus in the main window. Only the user moves it, with Tab, Shift+Tab and
-// the arrow keys, in reading order; a typed shortcut or a click presses its key and leaves
-// the focus where it was. Space presses the key the user put the focus on, and nothing
-// else: a blank typed between numbers and operators ("12 + 34 =") changes nothing.
+// The keyboard in the main window beyond the keys' own shortcuts. Only the user moves the
+// focus, with Tab, Shift+Tab and the arrow keys, in reading order; a typed shortcut or a
+// click presses its key and leaves the focus where it was. Space presses the key the user
+// put the focus on, and nothing else: a blank typed between numbers and operators
+// ("12 + 34 =") changes nothing. The focused key wears a mark that stands out on every key
+// face; Shift+F10 and the Menu key open the right-click menu at it; Ctrl+F1 shows the
+// display's tooltip at the display.
 #include "ui/ui.h"
 
 #include <FL/Enumerations.H>
@@ -10,7 +13,9 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Button.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
 
 #include <algorithm>
 #include <cstdlib>
@@ -88,7 +93,95 @@ bool plain() {
     return (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == 0;
 }
 
+// The focus mark: a ring in place of the focused key's raised edge, drawn by the key's box
+// itself (up, or down while pressed), as the toolkit's own dotted frame is faint on black
+// keys; inside it the label and that frame stay as they are. Yellow stands out on every
+// face: black, near-black grey, the lit radix key.
+constexpr Fl_Color FOCUS_MARK = FL_YELLOW;
+constexpr int MARK_INSET = 0, MARK_WIDTH = 2; // in the window's units: the edge's own width
+
+Fl_Box_Draw_F *s_upBox = nullptr, *s_downBox = nullptr;
+
+void drawFocusMark(int x, int y, int w, int h) {
+    const Fl_Widget *key = s_chosen;
+    if (key == nullptr || Fl::focus() != key || Fl_Window::current() != key->window() ||
+        x != key->x() || y != key->y() || w != key->w() || h != key->h())
+        return;
+    const Fl_Color saved = fl_color();
+    fl_color(FOCUS_MARK);
+    const int left = x + MARK_INSET, top = y + MARK_INSET;
+    const int width = w - 2 * MARK_INSET, height = h - 2 * MARK_INSET;
+    fl_rectf(left, top, width, MARK_WIDTH);
+    fl_rectf(left, top + height - MARK_WIDTH, width, MARK_WIDTH);
+    fl_rectf(left, top, MARK_WIDTH, height);
+    fl_rectf(left + width - MARK_WIDTH, top, MARK_WIDTH, height);
+    fl_color(saved);
+}
+
+void upBoxWithMark(int x, int y, int w, int h, Fl_Color c) {
+    s_upBox(x, y, w, h, c);
+    drawFocusMark(x, y, w, h);
+}
+
+void downBoxWithMark(int x, int y, int w, int h, Fl_Color c) {
+    s_downBox(x, y, w, h, c);
+    drawFocusMark(x, y, w, h);
+}
+
+void wrapBox(Fl_Boxtype box, Fl_Box_Draw_F *&original, Fl_Box_Draw_F *wrapper) {
+    original = Fl::get_boxtype(box);
+    Fl::set_boxtype(box, wrapper, static_cast<uchar>(Fl::box_dx(box)),
+                    static_cast<uchar>(Fl::box_dy(box)), static_cast<uchar>(Fl::box_dw(box)),
+                    static_cast<uchar>(Fl::box_dh(box)));
+}
+
+// The right-click menu, opened from the keyboard at the focused key or else the window's
+// centre: the toolkit opens a popup menu where the last event was.
+void openMenuAtFocus() {
+    Fl_Window *window = text_disp->window();
+    const Fl_Widget *at = Fl::focus() == s_chosen ? s_chosen : nullptr;
+    const int savedX = Fl::e_x, savedY = Fl::e_y;
+    Fl::e_x = at ? at->x() + at->w() / 2 : window->w() / 2;
+    Fl::e_y = at ? at->y() + at->h() / 2 : window->h() / 2;
+    popup_menu->popup();
+    Fl::e_x = savedX;
+    Fl::e_y = savedY;
+    keepChosenFocus();
+}
+
+// Whether Ctrl+F1 put the display's tooltip up, and no key has been pressed since.
+bool s_tipShown = false;
+
+bool tipVisible() {
+    for (Fl_Window *w = Fl::first_window(); w != nullptr; w = Fl::next_window(w))
+        if (w->tooltip_window() && w->visible())
+            return true;
+    return false;
+}
+
+// The tooltip as a resting pointer brings it up, but at once and below the display, wherever
+// the pointer is.
+void showTipAtDisplay() {
+    Fl_Window *window = text_disp->window();
+    const int savedX = Fl::e_x_root, savedY = Fl::e_y_root;
+    const float savedDelay = Fl_Tooltip::delay();
+    Fl::e_x_root = window->x_root() + text_disp->x() + text_disp->w() / 2;
+    Fl::e_y_root = window->y_root() + text_disp->y() + text_disp->h();
+    Fl_Tooltip::exit(text_disp);
+    Fl_Tooltip::delay(0);
+    Fl_Tooltip::enter_area(text_disp, 0, 0, text_disp->w(), text_disp->h(), text_disp->tooltip());
+    Fl_Tooltip::delay(savedDelay);
+    Fl::e_x_root = savedX;
+    Fl::e_y_root = savedY;
+    s_tipShown = true;
+}
+
 } // namespace
+
+void installFocusMark() {
+    wrapBox(FL_UP_BOX, s_upBox, upBoxWithMark);
+    wrapBox(FL_DOWN_BOX, s_downBox, downBoxWithMark);
+}
 
 void chooseFocus(Fl_Widget *key) {
     s_chosen = key != nullptr && key->take_focus() != 0 ? key : nullptr;
@@ -99,6 +192,24 @@ void chooseFocus(Fl_Widget *key) {
 
 int focusKeys() {
     const int key = Fl::event_key();
+    const int held = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
+    const bool tipWasShown = s_tipShown && tipVisible();
+    s_tipShown = false;
+    if (key == FL_F + 1 && held == FL_CTRL) { // Ctrl+F1 shows the tooltip, or hides it again
+        if (tipWasShown)
+            Fl_Tooltip::exit(text_disp);
+        else
+            showTipAtDisplay();
+        return 1;
+    }
+    if (key == FL_Escape && held == 0 && tipWasShown) { // closes the tooltip, not the program
+        Fl_Tooltip::exit(text_disp);
+        return 1;
+    }
+    if ((key == FL_F + 10 && held == FL_SHIFT) || (key == FL_Menu && held == 0)) {
+        openMenuAtFocus();
+        return 1;
+    }
     if (!plain())
         return 0;
     if (s_chosen != nullptr && !usable(s_chosen))

@@ -214,6 +214,7 @@ Fl_Window *startUp(int argc, char **argv) {
     g_base = 10;
     setDesktopIdentity();
     w->show(argc, argv);
+    installFocusMark();
     activateDeactivateButtons(LETTER_KEYS, OFF);
     activateDeactivateButtons(DIGIT_KEYS, ON);
     return w;

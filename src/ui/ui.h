@@ -87,8 +87,14 @@ void installEventHandlers();
 
 // For a key press in the main window: Tab, Shift+Tab and the arrows move the focus among
 // the keys in reading order; Space is let through only to a key the user put the focus
-// on. Returns 1 where the key was handled here.
+// on; Shift+F10 and the Menu key open the menu at the focused key; Ctrl+F1 shows the
+// display's tooltip (Escape or Ctrl+F1 hides it again). Returns 1 where the key was
+// handled here.
 int focusKeys();
+
+// Has the focused key drawn with a mark that stands out on every key face. After the
+// window is shown (a scheme given on the command line changes the boxes).
+void installFocusMark();
 
 // Puts the keyboard focus on `key` as Tab does (null: on the window, no key).
 void chooseFocus(Fl_Widget *key);
