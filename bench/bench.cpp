@@ -56,9 +56,56 @@ struct Figures {
 
 struct Options {
     int runs = 5, keys = 100, paceMs = 150;
+    bool accessibility = false; // on in norvik's session (--accessibility)
 };
 
-bool launch(const std::string &program, const Options &o, Figures &f) {
+// A session of the launch's own, as a desktop gives every program: a session bus, a fresh
+// home and runtime folder; with accessibility switched on, its bus and registry running.
+struct Session {
+    std::string dir;
+    pid_t bus = -1;
+    std::vector<std::string> environment;
+
+    bool start(bool accessibility) {
+        char folder[] = "/tmp/norvik-bench-XXXXXX";
+        if (mkdtemp(folder) == nullptr)
+            return false;
+        dir = folder;
+        const std::string address = "unix:path=" + dir + "/bus";
+        bus = spawn({"dbus-daemon", "--session", "--nofork", "--address=" + address},
+                    {"GSETTINGS_BACKEND=memory"});
+        environment = {"DBUS_SESSION_BUS_ADDRESS=" + address, "HOME=" + dir,
+                       "XDG_RUNTIME_DIR=" + dir};
+        if (!waitUntil([&] { return access((dir + "/bus").c_str(), F_OK) == 0; }))
+            return false;
+        if (!accessibility)
+            return true;
+        const auto send = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {"env", environment[0], "dbus-send", "--print-reply"});
+            return runCollecting(args);
+        };
+        send({"--session", "--dest=org.a11y.Bus", "/org/a11y/bus",
+              "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
+              "variant:boolean:true"});
+        const std::string reply =
+            send({"--session", "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
+        const size_t open = reply.find('"'), close = reply.rfind('"');
+        return open != std::string::npos && close > open &&
+               send({"--bus=" + reply.substr(open + 1, close - open - 1),
+                     "--dest=org.a11y.atspi.Registry", "/org/a11y/atspi/registry",
+                     "org.freedesktop.DBus.Peer.Ping"})
+                       .find("method return") != std::string::npos;
+    }
+    ~Session() {
+        stopProgram(bus); // the accessibility bus and the registry end with it
+        runCollecting({"rm", "-rf", dir});
+    }
+};
+
+bool launch(const std::string &program, const Options &o, bool accessibility, Figures &f) {
+    Session session;
+    if (!session.start(accessibility))
+        return false;
     std::string name;
     const pid_t server = startXvfb(name);
     if (server < 0)
@@ -71,7 +118,9 @@ bool launch(const std::string &program, const Options &o, Figures &f) {
 
     const auto t0 = Clock::now();
     sched_setaffinity(0, sizeof s_allCpus, &s_allCpus); // inherited by the program only
-    const pid_t pid = spawn({program}, {"DISPLAY=" + name});
+    std::vector<std::string> environment = session.environment;
+    environment.push_back("DISPLAY=" + name);
+    const pid_t pid = spawn({program}, environment);
     sched_setaffinity(0, sizeof s_oneCpu, &s_oneCpu);
 
     // start -> map: the first MapNotify of a top-level window, waited for on the socket.
@@ -174,9 +223,13 @@ int main(int argc, char **argv) {
             o.runs = std::atoi(argv[i + 1]);
         else if (opt == "--keys")
             o.keys = std::atoi(argv[i + 1]);
+        else if (opt == "--accessibility")
+            o.accessibility = std::string(argv[i + 1]) == "on";
     }
     if (norvik.empty() || floor.empty() || o.runs < 1 || o.keys < 1) {
-        std::fprintf(stderr, "usage: %s --norvik PATH --floor PATH [--runs N] [--keys N]\n",
+        std::fprintf(stderr,
+                     "usage: %s --norvik PATH --floor PATH [--runs N] [--keys N]"
+                     " [--accessibility on]\n",
                      argv[0]);
         return 2;
     }
@@ -191,17 +244,17 @@ int main(int argc, char **argv) {
     sched_setaffinity(0, sizeof s_oneCpu, &s_oneCpu);
 
     // One unmeasured warm-up each, then floor and norvik alternately.
-    std::map<std::string, std::vector<Figures>> results;
+    std::map<const std::string *, std::vector<Figures>> results; // the same path may be both
     for (int round = 0; round <= o.runs; ++round) {
         for (const std::string *program : {&floor, &norvik}) {
             Figures f{};
-            if (!launch(*program, o, f)) {
+            if (!launch(*program, o, o.accessibility && program == &norvik, f)) {
                 std::fprintf(stderr, "bench: %s did not start or never went idle\n",
                              program->c_str());
                 return 1;
             }
             if (round > 0)
-                results[*program].push_back(f);
+                results[program].push_back(f);
             std::fprintf(stderr, "%s %s: map %.1f ms, idle %.1f ms\n", round ? "run" : "warm-up",
                          program->c_str(), f.map, f.idle);
         }
@@ -224,15 +277,16 @@ int main(int argc, char **argv) {
         {"idle CPU over 1 s", "ms", &Figures::idleCpu, 0},
         {"CPU per key", "ms", &Figures::keyCpu, 1.10},
     };
-    std::printf("FLTK %s; %d runs each, %d keys per run; medians (min-max)\n\n",
-                NORVIK_FLTK_VERSION, o.runs, o.keys);
+    std::printf("FLTK %s; %d runs each, %d keys per run%s; medians (min-max)\n\n",
+                NORVIK_FLTK_VERSION, o.runs, o.keys,
+                o.accessibility ? "; accessibility on for norvik" : "");
     std::printf("| figure | floor | norvik | norvik / floor | budget |\n|---|---|---|---|---|\n");
     bool withinBudget = true;
     for (const auto &r : rows) {
         std::vector<double> a, b;
-        for (const Figures &f : results[floor])
+        for (const Figures &f : results[&floor])
             a.push_back(f.*r.field);
-        for (const Figures &f : results[norvik])
+        for (const Figures &f : results[&norvik])
             b.push_back(f.*r.field);
         const double fm = median(a), nm = median(b), ratio = fm > 0 ? nm / fm : 0;
         std::string budget = "-";

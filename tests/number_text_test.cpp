@@ -2,6 +2,7 @@
 // Numbers as text for other programs: the copy text, what a paste accepts and refuses,
 // the round trip between them, and the tooltip.
 #include "format/number_text.h"
+#include "a11y/words.h"
 
 #include <gtest/gtest.h>
 
@@ -186,6 +187,38 @@ TEST(Tooltip, EveryRadixAndTheKeys) {
     EXPECT_NE(zero.find("signed    0\n"), std::string::npos);
     EXPECT_NE(zero.find("binary    0000 0000 0000 0000 0000 0000 0000 0000\n"), std::string::npos);
     EXPECT_EQ(tip.find('@'), std::string::npos) << "the toolkit would draw a symbol";
+}
+
+
+// What a screen reader says: the value as a person says it, a key's name, its shortcut.
+TEST(ScreenReaderWords, ValuesKeysAndShortcuts) {
+    const struct {
+        std::string said, expected;
+    } rows[] = {
+        {spokenValue(4294967295u, 10, UNSIGNED), "4294967295"},
+        {spokenValue(0xFFFFFFFEu, 10, SIGNED), "minus 2"},
+        {spokenValue(0x80000000u, 10, SIGNED), "minus 2147483648"},
+        {spokenValue(7, 10, SIGNED), "7"},
+        {spokenValue(0xDEADBEEF, 16, UNSIGNED), "hex D E A D, B E E F"},
+        {spokenValue(0xFFFFFFFEu, 16, SIGNED), "hex F F F F, F F F E"},
+        {spokenValue(0x12345, 16, UNSIGNED), "hex 1, 2 3 4 5"},
+        {spokenValue(0, 8, UNSIGNED), "octal 0"},
+        {spokenValue(5, 2, UNSIGNED), "binary 1 0 1"},
+        {spokenValue(5, 3, UNSIGNED), ""},
+        {keyName("C"), "C"},
+        {keyName("<<"), "shift left"},
+        {keyName("CE"), "clear entry"},
+        {keyName("U"), "unsigned, switches to signed"},
+        {keyBinding(0x40061), ";;<Control>a"},
+        {keyBinding(0x10068), ";;<Shift>h"},
+        {keyBinding('<'), ";;less"},
+        {keyBinding('7'), ";;7"},
+        {keyBinding(0xff0d), ";;Return"},
+        {keyBinding(0), ""},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(r.said, r.expected);
+    EXPECT_EQ(keyName("?"), nullptr);
 }
 
 } // namespace

@@ -71,6 +71,14 @@ void endFlashCb(void *) {
     text_disp->redraw();
 }
 
+void (*s_afterFirstDraw)() = nullptr;
+
+void afterFirstDrawCb(void *) {
+    void (*then)() = s_afterFirstDraw;
+    s_afterFirstDraw = nullptr;
+    then();
+}
+
 // The largest size, from the label's own down to 8, at which `text` fits `room` pixels.
 int fittingSize(const Fl_Label *label, int room) {
     int size = label->size;
@@ -87,6 +95,8 @@ int fittingSize(const Fl_Label *label, int room) {
 // not: the binary text is wider than the box at size 10 with common fonts, and a cut-off
 // top digit is a wrong number.
 void drawFittingLabel(const Fl_Label *label, int x, int y, int w, int h, Fl_Align align) {
+    if (s_afterFirstDraw != nullptr && !Fl::has_timeout(afterFirstDrawCb)) // after this frame
+        Fl::add_timeout(0, afterFirstDrawCb);
     fittingSize(label, w);
     fl_color(label->color);
     if (s_flashing) { // the label's room is the inside less 3 units at either side
@@ -116,6 +126,10 @@ int displayLabelSize(const char *text, int room) {
 void fitDisplayLabel() {
     Fl::set_labeltype(DISPLAY_LABEL, drawFittingLabel, measureFittingLabel);
     text_disp->labeltype(DISPLAY_LABEL);
+}
+
+void afterFirstDraw(void (*then)()) {
+    s_afterFirstDraw = then;
 }
 
 void flashDisplay() {

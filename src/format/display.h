@@ -21,6 +21,9 @@ int displayLabelSize(const char *text, int room);
 // Gives the display its tooltip, which displayNumber() keeps up to date.
 void showDisplayTooltip();
 
+// Calls `then` once, after the first frame that draws the display.
+void afterFirstDraw(void (*then)());
+
 // Flashes the display for a moment: the bell's visible sign. It leaves no trace.
 void flashDisplay();
 

@@ -6,6 +6,7 @@
 #include "format/format.h"
 #include "format/number_text.h"
 #include "ui/ui.h"
+#include "a11y/a11y.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Group.H>
@@ -35,15 +36,17 @@ enum class Paste {
 };
 Paste s_paste = Paste::NONE;
 
-// The bell, and the display's flash for those who cannot hear it.
-void refusePaste() {
+// The bell, the display's flash for those who cannot hear it, and for a screen reader
+// the reason.
+void refusePaste(const char *why) {
     fl_beep(FL_BEEP_ERROR);
     flashDisplay();
+    announce(why);
 }
 
 void noAnswerCb(void *) {
     s_paste = Paste::GIVEN_UP;
-    refusePaste();
+    refusePaste("nothing to paste");
 }
 
 void pasteText(const char *text, size_t length) {
@@ -56,7 +59,7 @@ void pasteText(const char *text, size_t length) {
     if (was == Paste::AWAITED && text != nullptr && parsePasted(text, length, g_base, value))
         enterValueCb(value);
     else
-        refusePaste(); // and nothing else changes
+        refusePaste("not a number"); // and nothing else changes
 }
 
 #if FL_API_VERSION < 10400

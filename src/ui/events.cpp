@@ -3,6 +3,7 @@
 // click on the display, characters composed two at a time, the keyboard; and a guard
 // against a fault in FLTK 1.3's popup menus.
 #include "ui/ui.h"
+#include "a11y/a11y.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -109,6 +110,8 @@ int dispatch(int event, Fl_Window *window) {
     if (unsafeForTheMenu(event))
         return 1;
 #endif
+    if (Fl::grab() != nullptr && Fl::grab()->menu_window())
+        followMenuEvent(event);
     if (window != text_disp->window() || Fl::grab() || Fl::modal())
         return Fl::handle_(event, window);
 

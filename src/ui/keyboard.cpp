@@ -34,8 +34,9 @@ int rowOf(const Fl_Widget *key) {
     return (key->y() - KEYS_TOP + ROW_PITCH / 2) / ROW_PITCH;
 }
 
-// The 36 labelled keys as they stand on screen: row by row, left to right. The child order
-// is the creation order, which is fixed and jumbled.
+} // namespace
+
+// The child order is the creation order, which is fixed and jumbled.
 const std::vector<Fl_Widget *> &readingOrder() {
     static std::vector<Fl_Widget *> keys;
     if (keys.empty()) {
@@ -51,6 +52,8 @@ const std::vector<Fl_Widget *> &readingOrder() {
     }
     return keys;
 }
+
+namespace {
 
 bool usable(const Fl_Widget *key) {
     return key->active_r() && key->visible_r();

@@ -4,6 +4,7 @@
 #include "ui/ui.h"
 #include "engine/engine.h"
 #include "format/display.h"
+#include "a11y/a11y.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -217,5 +218,8 @@ Fl_Window *startUp(int argc, char **argv) {
     installFocusMark();
     activateDeactivateButtons(LETTER_KEYS, OFF);
     activateDeactivateButtons(DIGIT_KEYS, ON);
+    // The accessibility bridge waits until the window is drawn: it is nothing a start-up
+    // without a screen reader should pay for.
+    afterFirstDraw(startAccessibility);
     return w;
 }

@@ -97,6 +97,10 @@ void aboutCb() {
     about_window->show();
 }
 
+Fl_Window *shortcutWindow() {
+    return s_shortcut_window;
+}
+
 void shortcutCb() {
     if (!s_shortcut_window) {
         s_shortcut_window = new Fl_Window(480, 360, "norvik Shortcuts");

@@ -6,6 +6,8 @@
 #ifndef NORVIK_UI_UI_H
 #define NORVIK_UI_UI_H
 
+#include <vector>
+
 class Fl_Box;
 class Fl_Button;
 class Fl_Menu_Button;
@@ -61,6 +63,8 @@ void aboutCb();
 
 // Builds the shortcuts window on first use, then centres it under the pointer and shows it.
 void shortcutCb();
+// The shortcuts window, or null until it is first asked for.
+Fl_Window *shortcutWindow();
 
 // ---- clipboard.cpp
 
@@ -98,6 +102,9 @@ void installFocusMark();
 
 // Puts the keyboard focus on `key` as Tab does (null: on the window, no key).
 void chooseFocus(Fl_Widget *key);
+
+// The 36 keys as they stand on screen: row by row, left to right.
+const std::vector<Fl_Widget *> &readingOrder();
 
 // After the toolkit has handled an event in the main window: a key that took the focus
 // (its shortcut typed, or clicked) gives it back to the key the user chose, or to the

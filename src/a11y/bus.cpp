@@ -1,0 +1,254 @@
+// SPDX-License-Identifier: MIT
+// The connections of the accessibility bridge, in the toolkit's one thread: the session
+// bus, where norvik learns whether accessibility is on (org.a11y.Status), and the
+// accessibility bus, where its objects live while it is. Each connection is one file
+// descriptor and one timeout in the toolkit's event loop. Either may go away at any time;
+// then norvik goes on as it would without it.
+#include "a11y/a11y.h"
+#include "a11y/tree.h"
+
+#include <FL/Fl.H>
+#include <systemd/sd-bus.h>
+
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <string>
+
+namespace {
+
+sd_bus *s_session = nullptr;         // null: no session bus, or not yet asked
+sd_bus *s_a11y = nullptr;            // null: accessibility off, or not yet joined
+int s_sessionFd = -1, s_a11yFd = -1; // the descriptors the event loop watches for them
+bool s_wanted = false;               // accessibility is on in the session
+bool s_embedded = false;             // the registry has norvik among its applications
+bool s_announcementHeard = false;
+
+// Requests handled per turn of the event loop: a flood of calls must not starve the window.
+constexpr int REQUESTS_PER_TURN = 64;
+
+void leave(sd_bus *&bus);
+void watch(sd_bus *bus);
+
+void process(sd_bus *bus) {
+    int r = 1;
+    for (int i = 0; r > 0 && i < REQUESTS_PER_TURN; ++i)
+        r = sd_bus_process(bus, nullptr);
+    if (r < 0)
+        leave(bus == s_a11y ? s_a11y : s_session);
+    else
+        watch(bus);
+}
+
+void readyCb(FL_SOCKET, void *bus) {
+    process(static_cast<sd_bus *>(bus));
+}
+
+void timeoutCb(void *bus) {
+    process(static_cast<sd_bus *>(bus));
+}
+
+int &watchedFd(sd_bus *bus) {
+    return bus == s_a11y ? s_a11yFd : s_sessionFd;
+}
+
+// The descriptor and the timeout the connection waits on now.
+void watch(sd_bus *bus) {
+    const int fd = sd_bus_get_fd(bus);
+    const int events = sd_bus_get_events(bus);
+    if (fd < 0 || events < 0)
+        return;
+    if (watchedFd(bus) >= 0)
+        Fl::remove_fd(watchedFd(bus));
+    watchedFd(bus) = fd;
+    Fl::add_fd(fd, FL_READ | ((events & POLLOUT) ? FL_WRITE : 0), readyCb, bus);
+    Fl::remove_timeout(timeoutCb, bus);
+    uint64_t until = 0;
+    if (sd_bus_get_timeout(bus, &until) >= 0 && until != UINT64_MAX) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const uint64_t nowUs = uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
+        Fl::add_timeout(until > nowUs ? double(until - nowUs) / 1e6 : 0.0, timeoutCb, bus);
+    }
+}
+
+// After every turn of the event loop: what changed goes out as events.
+void changesCb(void *) {
+    if (s_a11y != nullptr && s_embedded && reportChanges(s_a11y, s_announcementHeard))
+        watch(s_a11y);
+}
+
+void leave(sd_bus *&bus) {
+    if (bus == nullptr)
+        return;
+    if (watchedFd(bus) >= 0) // before it is closed: the loop must not wait on a stale one
+        Fl::remove_fd(watchedFd(bus));
+    watchedFd(bus) = -1;
+    Fl::remove_timeout(timeoutCb, bus);
+    if (bus == s_a11y) {
+        Fl::remove_check(changesCb);
+        s_embedded = false;
+    }
+    sd_bus_close_unref(bus);
+    bus = nullptr;
+}
+
+// ---- the accessibility bus
+
+// Which events screen readers listen for: the Announcement event, or not.
+int registeredCb(sd_bus_message *reply, void *, sd_bus_error *) {
+    if (sd_bus_message_is_method_error(reply, nullptr))
+        return 0;
+    bool heard = false;
+    const char *bus = nullptr, *event = nullptr;
+    if (sd_bus_message_enter_container(reply, 'a', "(ss)") > 0) {
+        while (sd_bus_message_read(reply, "(ss)", &bus, &event) > 0)
+            heard = heard || strncasecmp(event, "object:announcement", 19) == 0;
+        sd_bus_message_exit_container(reply);
+    }
+    s_announcementHeard = heard;
+    return 0;
+}
+
+void askRegisteredEvents() {
+    sd_bus_call_method_async(s_a11y, nullptr, "org.a11y.atspi.Registry", "/org/a11y/atspi/registry",
+                             "org.a11y.atspi.Registry", "GetRegisteredEvents", registeredCb,
+                             nullptr, "");
+}
+
+int listenersChangedCb(sd_bus_message *, void *, sd_bus_error *) {
+    askRegisteredEvents();
+    return 0;
+}
+
+int embeddedCb(sd_bus_message *reply, void *, sd_bus_error *) {
+    const char *bus = nullptr, *path = nullptr;
+    if (sd_bus_message_is_method_error(reply, nullptr) ||
+        sd_bus_message_read(reply, "(so)", &bus, &path) < 0)
+        return 0; // no registry: nobody to be found by
+    setDesktop(bus, path);
+    s_embedded = true;
+    lookAtTree();
+    Fl::add_check(changesCb);
+    return 0;
+}
+
+// Once the bus has said who norvik is: into the registry's list of applications.
+int connectedCb(sd_bus_message *, void *, sd_bus_error *) {
+    const char *name = nullptr;
+    if (sd_bus_get_unique_name(s_a11y, &name) < 0)
+        return 0;
+    for (const char *member : {"EventListenerRegistered", "EventListenerDeregistered"})
+        sd_bus_match_signal_async(s_a11y, nullptr, "org.a11y.atspi.Registry",
+                                  "/org/a11y/atspi/registry", "org.a11y.atspi.Registry", member,
+                                  listenersChangedCb, nullptr, nullptr);
+    askRegisteredEvents();
+    sd_bus_call_method_async(s_a11y, nullptr, "org.a11y.atspi.Registry",
+                             "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Socket", "Embed",
+                             embeddedCb, nullptr, "(so)", name, "/org/a11y/atspi/accessible/root");
+    return 0;
+}
+
+int addressCb(sd_bus_message *reply, void *, sd_bus_error *) {
+    const char *address = nullptr;
+    if (!s_wanted || s_a11y != nullptr || sd_bus_message_is_method_error(reply, nullptr) ||
+        sd_bus_message_read(reply, "s", &address) < 0 || address[0] == '\0')
+        return 0;
+    sd_bus *bus = nullptr;
+    if (sd_bus_new(&bus) < 0)
+        return 0;
+    if (sd_bus_set_address(bus, address) < 0 || sd_bus_set_bus_client(bus, 1) < 0 ||
+        sd_bus_set_connected_signal(bus, 1) < 0 || !exportTree(bus) ||
+        sd_bus_match_signal(bus, nullptr, "org.freedesktop.DBus.Local", nullptr,
+                            "org.freedesktop.DBus.Local", "Connected", connectedCb, nullptr) < 0 ||
+        sd_bus_start(bus) < 0) {
+        sd_bus_unref(bus);
+        return 0;
+    }
+    s_a11y = bus;
+    watch(s_a11y);
+    return 0;
+}
+
+// ---- the session bus
+
+void setWanted(bool wanted) {
+    s_wanted = wanted;
+    if (!wanted)
+        leave(s_a11y);
+    else if (s_a11y == nullptr)
+        sd_bus_call_method_async(s_session, nullptr, "org.a11y.Bus", "/org/a11y/bus",
+                                 "org.a11y.Bus", "GetAddress", addressCb, nullptr, "");
+}
+
+// IsEnabled (what Orca 43 sets) or ScreenReaderEnabled.
+int statusCb(sd_bus_message *reply, void *, sd_bus_error *) {
+    if (sd_bus_message_is_method_error(reply, nullptr))
+        return 0; // nobody runs the accessibility bus: off
+    bool wanted = false;
+    if (sd_bus_message_enter_container(reply, 'a', "{sv}") > 0) {
+        while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
+            const char *name = nullptr;
+            int on = 0;
+            if (sd_bus_message_read(reply, "s", &name) >= 0 &&
+                sd_bus_message_read(reply, "v", "b", &on) >= 0 &&
+                (std::strcmp(name, "IsEnabled") == 0 ||
+                 std::strcmp(name, "ScreenReaderEnabled") == 0))
+                wanted = wanted || on;
+            else
+                sd_bus_message_skip(reply, "v");
+            sd_bus_message_exit_container(reply);
+        }
+        sd_bus_message_exit_container(reply);
+    }
+    setWanted(wanted);
+    return 0;
+}
+
+// Asked without starting anything: where no accessibility bus runs, accessibility is off.
+void askStatus() {
+    sd_bus_message *m = nullptr;
+    if (sd_bus_message_new_method_call(s_session, &m, "org.a11y.Bus", "/org/a11y/bus",
+                                       "org.freedesktop.DBus.Properties", "GetAll") >= 0 &&
+        sd_bus_message_append(m, "s", "org.a11y.Status") >= 0 &&
+        sd_bus_message_set_auto_start(m, 0) >= 0)
+        sd_bus_call_async(s_session, nullptr, m, statusCb, nullptr, 0);
+    sd_bus_message_unref(m);
+}
+
+int statusChangedCb(sd_bus_message *, void *, sd_bus_error *) {
+    askStatus();
+    return 0;
+}
+
+} // namespace
+
+void startAccessibility() {
+    if (s_session != nullptr || sd_bus_open_user(&s_session) < 0) {
+        s_session = s_session ? s_session : nullptr;
+        return;
+    }
+    // Switched on or off later, and the accessibility bus coming or going.
+    sd_bus_match_signal_async(s_session, nullptr, "org.a11y.Bus", "/org/a11y/bus",
+                              "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                              statusChangedCb, nullptr, nullptr);
+    sd_bus_add_match_async(s_session, nullptr,
+                           "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
+                           "arg0='org.a11y.Bus'",
+                           statusChangedCb, nullptr, nullptr);
+    askStatus();
+    watch(s_session);
+}
+
+void announce(const char *text) {
+    if (s_a11y != nullptr && s_embedded) {
+        speak(s_a11y, text, s_announcementHeard);
+        watch(s_a11y);
+    }
+}
+
+void followMenuEvent(int event) {
+    if (s_a11y != nullptr)
+        followMenu(event);
+}

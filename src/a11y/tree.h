@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+// Inside the accessibility bridge: the tree of accessible objects that stands for the
+// windows and widgets, exported on the accessibility bus, and the events that tell a screen
+// reader what changed. bus.cpp owns the connections; tree.cpp what is on them.
+#ifndef NORVIK_A11Y_TREE_H
+#define NORVIK_A11Y_TREE_H
+
+#include <string>
+
+struct sd_bus;
+
+// The registry's desktop, the root object's parent, once norvik is embedded in it.
+void setDesktop(const char *bus, const char *path);
+
+// Exports the objects on `bus`; false if it could not.
+bool exportTree(sd_bus *bus);
+
+// Takes a first look at everything, so that later looks report changes only.
+void lookAtTree();
+
+// Emits an event for every name, description and state that changed since the last look,
+// and says the display's value where it changed (see speak()). Returns whether it emitted
+// anything.
+bool reportChanges(sd_bus *bus, bool announcementHeard);
+
+// Says `text` once: through the Announcement event where a screen reader listens for it
+// (`announcementHeard`), else as a change of the description of the object that has the
+// focus, which screen readers without it speak.
+void speak(sd_bus *bus, const std::string &text, bool announcementHeard);
+
+// For the open popup menu: follows the item it highlights, from the events it gets.
+void followMenu(int event);
+
+#endif

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+#include "a11y/words.h"
+
+#include <cstring>
+
+namespace {
+
+// The toolkit's modifier bits (FL_SHIFT, FL_CTRL), kept here so that this file needs no
+// toolkit header.
+constexpr int SHIFT_BIT = 0x00010000, CTRL_BIT = 0x00040000, KEY_MASK = 0xffff;
+
+const struct {
+    const char *label, *name;
+} KEY_NAMES[] = {
+    {"+", "plus"},
+    {"-", "minus"},
+    {"*", "times"},
+    {"/", "divide"},
+    {"%", "modulo"},
+    {"|", "or"},
+    {"&", "and"},
+    {"^", "xor"},
+    {"~", "not"},
+    {"<<", "shift left"},
+    {">>", "shift right"},
+    {"=", "equals"},
+    {"CE", "clear entry"},
+    {"CD", "delete digit"},
+    {"CA", "clear all"},
+    {"HEX", "hexadecimal"},
+    {"DEC", "decimal"},
+    {"OCT", "octal"},
+    {"BIN", "binary"},
+    {"U", "unsigned, switches to signed"},
+    {"S", "signed, switches to unsigned"},
+};
+
+// Keysym names of the characters that are shortcuts, as accelerators write them.
+const struct {
+    char c;
+    const char *name;
+} KEYSYMS[] = {
+    {'+', "plus"},       {'-', "minus"}, {'*', "asterisk"},  {'/', "slash"},
+    {'%', "percent"},    {'|', "bar"},   {'&', "ampersand"}, {'^', "asciicircum"},
+    {'~', "asciitilde"}, {'<', "less"},  {'>', "greater"},   {'=', "equal"},
+};
+
+} // namespace
+
+std::string spokenValue(uint32_t value, int base, bool isUnsigned) {
+    if (base == 10) {
+        const bool negative = !isUnsigned && (value & 0x80000000u) != 0;
+        std::string digits = std::to_string(negative ? 0u - value : value);
+        return negative ? "minus " + digits : digits;
+    }
+    const char *radix = base == 16 ? "hex" : base == 8 ? "octal" : base == 2 ? "binary" : nullptr;
+    if (radix == nullptr)
+        return "";
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), "0123456789ABCDEF"[value % uint32_t(base)]);
+        value /= uint32_t(base);
+    } while (value != 0);
+    std::string spoken = radix;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        const size_t left = digits.size() - i; // digits from here to the end
+        spoken += i > 0 && left % 4 == 0 ? ", " : " ";
+        spoken += digits[i];
+    }
+    return spoken;
+}
+
+const char *keyName(const char *label) {
+    if (label == nullptr)
+        return nullptr;
+    if (std::strlen(label) == 1 && std::strchr("0123456789ABCDEF", label[0]) != nullptr)
+        return label;
+    for (const auto &k : KEY_NAMES)
+        if (std::strcmp(k.label, label) == 0)
+            return k.name;
+    return nullptr;
+}
+
+std::string keyBinding(int shortcut) {
+    const int key = shortcut & KEY_MASK;
+    if (key == 0)
+        return "";
+    std::string accelerator;
+    if (shortcut & CTRL_BIT)
+        accelerator += "<Control>";
+    if (shortcut & SHIFT_BIT)
+        accelerator += "<Shift>";
+    const char *name = nullptr;
+    for (const auto &k : KEYSYMS)
+        if (k.c == key)
+            name = k.name;
+    if (name != nullptr)
+        accelerator += name;
+    else if (key == 0xff0d)
+        accelerator += "Return";
+    else if (key == 0xff08)
+        accelerator += "BackSpace";
+    else if (key > ' ' && key < 0x7f)
+        accelerator += static_cast<char>(key);
+    else
+        return "";
+    return ";;" + accelerator;
+}

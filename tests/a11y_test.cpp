@@ -1,0 +1,373 @@
+// SPDX-License-Identifier: MIT
+// norvik as a screen reader meets it, in a session of the tests' own: a private session
+// bus, the accessibility bus and registry that at-spi2-core starts on it, a real AT-SPI
+// client (pyatspi), Orca speaking into a file through speech-dispatcher, and a hostile
+// client that sends what the protocol does not allow.
+#include <gtest/gtest.h>
+
+#include "backend.h"
+#include "launch.h"
+#include "process.h"
+
+#include <systemd/sd-bus.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char TITLE[] = "norvik - Programmers' calculator";
+std::string s_runtime;
+pid_t s_bus = -1;
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Accessibility on or off in the session, as a desktop's settings switch it.
+bool switchAccessibility(bool on) {
+    sd_bus *bus = nullptr;
+    if (sd_bus_open_user(&bus) < 0)
+        return false;
+    const int r = sd_bus_set_property(bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status",
+                                      "IsEnabled", nullptr, "b", on);
+    sd_bus_flush_close_unref(bus);
+    return r >= 0;
+}
+
+// What the client (atspi_client.py) says.
+std::string client(std::vector<std::string> args) {
+    args.insert(args.begin(), {"/usr/bin/python3", ATSPI_CLIENT});
+    return runCollecting(args, 20);
+}
+
+class ScreenReader : public ::testing::Test {
+  protected:
+    // A session bus of the tests' own, with settings kept in memory only.
+    static void SetUpTestSuite() {
+        char dir[] = "/tmp/norvik-a11y-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        s_runtime = dir;
+        mkdir((s_runtime + "/home").c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", dir, 1);
+        setenv("HOME", (s_runtime + "/home").c_str(), 1);
+        const std::string socket = s_runtime + "/bus";
+        s_bus = spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket},
+                      {"GSETTINGS_BACKEND=memory"});
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);
+        ASSERT_TRUE(waitUntil([&] { return access(socket.c_str(), F_OK) == 0; }));
+    }
+    static void TearDownTestSuite() {
+        stopProgram(s_bus);
+        runCollecting({"rm", "-rf", s_runtime});
+    }
+    // norvik running, its window shown, and seen by the client.
+    void start() {
+        ASSERT_TRUE(waitUntil([] { return backend().window(TITLE).found; }, 10));
+        windowsChanged();
+        backend().focus(TITLE);
+        ASSERT_TRUE(
+            waitUntil([] { return client({"tree"}).find("\n  frame|") != std::string::npos; }, 10));
+    }
+    void TearDown() override { EXPECT_EQ(run_.err(), "") << "stderr"; }
+    Launch run_;
+};
+
+// Found when accessibility is switched on, not before; the tree as a screen reader reads it,
+// the keys pressed through their action, and the events that tell what changed.
+TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
+    ASSERT_TRUE(waitUntil([] { return backend().window(TITLE).found; }, 10));
+    usleep(300000);
+    EXPECT_EQ(client({"tree"}).find("frame|"), std::string::npos)
+        << "there while accessibility is off";
+    ASSERT_TRUE(switchAccessibility(true));
+    start();
+    const std::string tree = client({"tree"});
+    const struct {
+        const char *line, *why;
+    } rows[] = {
+        {"applications: norvik\n", "one application: no second one for a decoration plugin"},
+        {"toolkit:FLTK\n", "the toolkit"},
+        {"\napplication|norvik|", "the application"},
+        {"\n  frame|norvik - Programmers' calculator|active,enabled,", "the window, by its title"},
+        {"\n    label|0|enabled,has tooltip,sensitive,showing,visible|\n", "the display"},
+        {"\n    push button|decimal|checkable,checked,enabled,focusable,sensitive,showing,"
+         "visible|;;<Shift>d\n",
+         "the current radix, checked"},
+        {"\n    push button|A|showing,visible|;;a\n", "a digit the radix lacks: not enabled"},
+        {"\n    push button|shift left|enabled,focusable,sensitive,showing,visible|;;less\n",
+         "a symbol in words"},
+        {"\n    push button|clear all|enabled,focusable,sensitive,showing,visible|;;<Control>a\n",
+         "with its shortcut"},
+        {"\n    push button|unsigned, switches to signed|", "the signedness key, what it does"},
+    };
+    for (const auto &r : rows)
+        EXPECT_NE(tree.find(r.line), std::string::npos) << r.why << "\n" << tree;
+    size_t keys = 0;
+    for (size_t at = 0; (at = tree.find("\n    push button|", at)) != std::string::npos; ++at)
+        ++keys;
+    EXPECT_EQ(keys, 36u);
+
+    // The events, while the keys' actions press them and Tab moves the focus.
+    Streams streams;
+    FILE *events = std::tmpfile();
+    streams.out = fileno(events);
+    const pid_t listener = spawn({"/usr/bin/python3", ATSPI_CLIENT, "events", "4"}, {}, streams);
+    const auto heard = [&] { return readFile("/proc/self/fd/" + std::to_string(fileno(events))); };
+    ASSERT_TRUE(waitUntil([&] { return heard().find("listening") != std::string::npos; }, 10));
+    for (const char *name : {"5", "plus", "3", "equals", "A"})
+        EXPECT_EQ(client({"do", name}), std::string(name) == "A" ? "False\n" : "True\n") << name;
+    typeText("{Tab}H");
+    EXPECT_EQ(exitStatus(listener, 10), 0);
+    const std::string seen = heard();
+    std::fclose(events);
+    for (const char *line :
+         {"object:property-change:accessible-name|8|0|8\n",
+          "object:state-changed:focused|hexadecimal|1|", "object:state-changed:enabled|A|1|",
+          "object:state-changed:checked|hexadecimal|1|"})
+        EXPECT_NE(seen.find(line), std::string::npos) << line << " in\n" << seen;
+    EXPECT_NE(client({"tree"}).find("\n    label|hex 8|"), std::string::npos) << "8, A not pressed";
+}
+
+// A client of the accessibility bus, of the test's own.
+sd_bus *accessibilityBus() {
+    sd_bus *session = nullptr, *bus = nullptr;
+    sd_bus_message *reply = nullptr;
+    const char *address = nullptr;
+    if (sd_bus_open_user(&session) >= 0 &&
+        sd_bus_call_method(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
+                           nullptr, &reply, "") >= 0 &&
+        sd_bus_message_read(reply, "s", &address) >= 0 && sd_bus_new(&bus) >= 0) {
+        sd_bus_set_address(bus, address);
+        sd_bus_set_bus_client(bus, 1);
+        if (sd_bus_start(bus) < 0)
+            bus = sd_bus_unref(bus);
+    }
+    sd_bus_message_unref(reply);
+    sd_bus_flush_close_unref(session);
+    return bus;
+}
+
+std::string nameOf(sd_bus *bus, const std::string &owner, const std::string &path) {
+    char *name = nullptr;
+    sd_bus_get_property_string(bus, owner.c_str(), path.c_str(), "org.a11y.atspi.Accessible",
+                               "Name", nullptr, &name);
+    std::string text = name ? name : "";
+    std::free(name);
+    return text;
+}
+
+// The children of an object: (bus name, path) pairs.
+std::vector<std::pair<std::string, std::string>> childrenOf(sd_bus *bus, const std::string &owner,
+                                                            const std::string &path) {
+    std::vector<std::pair<std::string, std::string>> children;
+    sd_bus_message *reply = nullptr;
+    const char *name = nullptr, *child = nullptr;
+    if (sd_bus_call_method(bus, owner.c_str(), path.c_str(), "org.a11y.atspi.Accessible",
+                           "GetChildren", nullptr, &reply, "") >= 0 &&
+        sd_bus_message_enter_container(reply, 'a', "(so)") > 0)
+        while (sd_bus_message_read(reply, "(so)", &name, &child) > 0)
+            children.emplace_back(name, child);
+    sd_bus_message_unref(reply);
+    return children;
+}
+
+// The accessibility bus is input from any program of the session: requests the protocol
+// does not allow get error replies, and nothing changes: no crash, no hang, nothing on
+// standard error, the calculation as typed, status 0 on Quit; also after the bus dies.
+TEST_F(ScreenReader, HostileClientsChangeNothing) {
+    ASSERT_TRUE(switchAccessibility(true));
+    start();
+    sd_bus *bus = accessibilityBus();
+    ASSERT_NE(bus, nullptr);
+    std::string norvik, frame = "/org/a11y/atspi/accessible/1", display, inactive, key;
+    for (const auto &app :
+         childrenOf(bus, "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"))
+        if (nameOf(bus, app.first, app.second) == "norvik")
+            norvik = app.first;
+    ASSERT_FALSE(norvik.empty());
+    for (const auto &child : childrenOf(bus, norvik, frame)) { // the display first
+        const std::string name = nameOf(bus, norvik, child.second);
+        std::string ignored;
+        (display.empty()  ? display
+         : name == "A"    ? inactive
+         : name == "plus" ? key
+                          : ignored) = child.second;
+    }
+    const std::string A11Y = "org.a11y.atspi.";
+    const struct {
+        std::string path, interface, member, signature, argument;
+        bool answered; // a normal reply; else an error
+    } rows[] = {
+        {"/org/a11y/atspi/accessible/9999", "Accessible", "GetRole", "", "", false},
+        {"/org/a11y/atspi/accessible/4294967297", "Accessible", "GetRole", "", "", false},
+        {"/org/a11y/atspi/accessible/01", "Accessible", "GetRole", "", "", false},
+        {"/org/a11y/atspi/accessible/root/1", "Accessible", "GetRole", "", "", false},
+        {"/org/a11y/atspi/other", "Accessible", "GetRole", "", "", false},
+        {frame, "Accessible", "GetChildAtIndex", "i", "37", false},
+        {frame, "Accessible", "GetChildAtIndex", "i", "-1", false},
+        {frame, "Accessible", "GetChildAtIndex", "s", "1", false},
+        {frame, "Accessible", "GetChildAtIndex", "i", "36", true},
+        {frame, "Component", "GetExtents", "u", "9", false},
+        {frame, "Component", "Contains", "s", "x", false},
+        {display, "Action", "DoAction", "i", "0", false},
+        {key, "Action", "DoAction", "i", "1", false},
+        {key, "Action", "DoAction", "s", "0", false},
+        {inactive, "Action", "DoAction", "i", "0", true},
+        {key, "Accessible", "NoSuchMethod", "", "", false},
+        {"/org/a11y/atspi/accessible/root", "Application", "GetLocale", "", "", false},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.path + " " + r.member + "(" + r.signature + " " + r.argument + ")");
+        sd_bus_message *m = nullptr, *reply = nullptr;
+        ASSERT_GE(sd_bus_message_new_method_call(bus, &m, norvik.c_str(), r.path.c_str(),
+                                                 (A11Y + r.interface).c_str(), r.member.c_str()),
+                  0);
+        const int value = r.signature == "s" || r.signature.empty() ? 0 : std::stoi(r.argument);
+        if (r.signature == "i" || r.signature == "u")
+            sd_bus_message_append_basic(m, r.signature[0], &value);
+        else if (r.signature == "s")
+            sd_bus_message_append(m, "s", r.argument.c_str());
+        sd_bus_error error = SD_BUS_ERROR_NULL;
+        const int answer = sd_bus_call(bus, m, 2000000, &error, &reply);
+        EXPECT_EQ(answer >= 0, r.answered) << (error.name ? error.name : "answered");
+        EXPECT_NE(answer, -ETIMEDOUT) << "no answer";
+        sd_bus_error_free(&error);
+        sd_bus_message_unref(reply);
+        sd_bus_message_unref(m);
+    }
+    // Properties: a read-only one set, a writable one with the wrong type.
+    for (const char *property : {"Name", "Id"})
+        EXPECT_LT(sd_bus_set_property(
+                      bus, norvik.c_str(), "/org/a11y/atspi/accessible/root",
+                      (A11Y + (property[0] == 'N' ? "Accessible" : "Application")).c_str(),
+                      property, nullptr, "s", "x"),
+                  0)
+            << property;
+    // A flood, and a client gone with its calls unanswered.
+    for (int i = 0; i < 20000; ++i)
+        sd_bus_call_method_async(bus, nullptr, norvik.c_str(), frame.c_str(),
+                                 (A11Y + "Accessible").c_str(), "GetChildren", nullptr, nullptr,
+                                 "");
+    sd_bus_flush_close_unref(bus);
+    typeText("7*6\n");
+    EXPECT_TRUE(
+        waitUntil([] { return client({"tree"}).find("\n    label|42|") != std::string::npos; }, 20))
+        << "the calculation as typed, A never pressed";
+    // The accessibility bus goes away (its launcher ends): norvik goes on, and ends well.
+    sd_bus *session = nullptr;
+    uint32_t launcher = 0;
+    ASSERT_GE(sd_bus_open_user(&session), 0);
+    sd_bus_message *reply = nullptr;
+    if (sd_bus_call_method(session, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus", "GetConnectionUnixProcessID", nullptr, &reply,
+                           "s", "org.a11y.Bus") >= 0)
+        sd_bus_message_read(reply, "u", &launcher);
+    sd_bus_message_unref(reply);
+    sd_bus_flush_close_unref(session);
+    ASSERT_GT(launcher, 0u);
+    kill(pid_t(launcher), SIGTERM);
+    typeText("+1\n");
+    usleep(500000);
+    EXPECT_TRUE(run_.running());
+    ASSERT_TRUE(chooseMenuItem(TITLE, 150, 100, 2, 3)); // Quit
+    EXPECT_EQ(run_.end(), 0);
+}
+
+// Orca, its speech written to a file by speech-dispatcher's generic module, and norvik.
+class Orca : public ScreenReader {
+  protected:
+    void SetUp() override {
+        if (access("/usr/bin/orca", X_OK) != 0)
+            GTEST_SKIP() << "no Orca here";
+        if (backend().wayland())
+            GTEST_SKIP() << "Orca takes its keys from X here";
+        const std::string config = s_runtime + "/speech";
+        spoken_ = config + "/spoken";
+        mkdir(config.c_str(), 0700);
+        mkdir((config + "/modules").c_str(), 0700);
+        mkdir((s_runtime + "/speech-dispatcher").c_str(), 0700);
+        std::ofstream(config + "/speechd.conf")
+            << "AddModule \"file\" \"sd_generic\" \"file.conf\"\nDefaultModule file\n"
+               "AudioOutputMethod \"libao\"\n";
+        std::ofstream(config + "/modules/file.conf")
+            << "GenericExecuteSynth \"echo \\'$DATA\\' >> " << spoken_ << "\"\n"
+            << "GenericLanguage \"en\" \"en\" \"utf-8\"\nAddVoice \"en\" \"MALE1\" \"en\"\n";
+        speech_ = spawn({"speech-dispatcher", "-s", "-t", "0", "-C", config, "-S",
+                         s_runtime + "/speech-dispatcher/speechd.sock"});
+        ASSERT_TRUE(switchAccessibility(true));
+        FILE *log = std::fopen((s_runtime + "/orca.log").c_str(), "w");
+        Streams streams;
+        streams.out = streams.err = log ? fileno(log) : -1;
+        orca_ = spawn({"orca", "-u", s_runtime + "/orca"}, {}, streams);
+        if (log)
+            std::fclose(log);
+        ASSERT_TRUE(
+            waitUntil([&] { return spoken().find("Screen reader on.") != std::string::npos; }, 20))
+            << readFile(s_runtime + "/orca.log");
+        start();
+    }
+    void TearDown() override {
+        stopProgram(orca_);
+        stopProgram(speech_);
+        ScreenReader::TearDown();
+    }
+    std::string spoken() const { return readFile(spoken_); }
+    std::string spoken_;
+    pid_t speech_ = -1, orca_ = -1;
+};
+
+// Orca speaks the value after typed keys, the key Tab moves to, the menu's items as the
+// arrows move in it, the tooltip Ctrl+F1 shows, and a refused paste.
+TEST_F(Orca, SpeaksValuesKeysMenusAndRefusals) {
+    const struct {
+        const char *clipboard, *typed;
+        std::vector<const char *> said;
+    } rows[] = {
+        // what is typed, "|" a moment
+        {nullptr, "1|2|+|3|\n", {"12", "3", "15"}},
+        {nullptr, "{Tab}", {"hexadecimal push button Shift+H."}},
+        {nullptr, "{Shift+F10}|{Down}|{Down}|{Escape}", {"About.", "Keyboard Shortcuts."}},
+        {nullptr, "{Ctrl+F1}", {"hex       0xF"}},
+        {"apples", "{Ctrl+v}", {"not a number"}},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.typed);
+        if (r.clipboard) {
+            ASSERT_TRUE(ownClipboard(r.clipboard));
+        }
+        const size_t before = spoken().size();
+        std::istringstream keys(r.typed); // "|": a moment, as a user takes one
+        for (std::string part; std::getline(keys, part, '|'); usleep(300000))
+            typeText(part);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                size_t at = before;
+                for (const char *said : r.said) {
+                    if ((at = spoken().find(std::string(said) + "\n", at)) == std::string::npos)
+                        return false;
+                }
+                return true;
+            },
+            10))
+            << "spoken:\n"
+            << spoken().substr(before);
+        usleep(500000); // the next row's speech apart
+    }
+    releaseClipboard();
+    std::printf("Orca spoke:\n%s", spoken().c_str());
+}
+
+} // namespace
