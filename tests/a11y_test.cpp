@@ -61,7 +61,7 @@ class ScreenReader : public ::testing::Test {
         ASSERT_NE(mkdtemp(dir), nullptr);
         s_runtime = dir;
         mkdir((s_runtime + "/home").c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", dir, 1);
+        setenv("XDG_RUNTIME_DIR", dir, 0); // the compositor's, on Wayland
         setenv("HOME", (s_runtime + "/home").c_str(), 1);
         const std::string socket = s_runtime + "/bus";
         s_bus = spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket},
@@ -298,7 +298,8 @@ class Orca : public ScreenReader {
         spoken_ = config + "/spoken";
         mkdir(config.c_str(), 0700);
         mkdir((config + "/modules").c_str(), 0700);
-        mkdir((s_runtime + "/speech-dispatcher").c_str(), 0700);
+        const std::string socketDir = std::getenv("XDG_RUNTIME_DIR") + std::string("/speech-dispatcher");
+        mkdir(socketDir.c_str(), 0700);
         std::ofstream(config + "/speechd.conf")
             << "AddModule \"file\" \"sd_generic\" \"file.conf\"\nDefaultModule file\n"
                "AudioOutputMethod \"libao\"\n";
@@ -306,7 +307,7 @@ class Orca : public ScreenReader {
             << "GenericExecuteSynth \"echo \\'$DATA\\' >> " << spoken_ << "\"\n"
             << "GenericLanguage \"en\" \"en\" \"utf-8\"\nAddVoice \"en\" \"MALE1\" \"en\"\n";
         speech_ = spawn({"speech-dispatcher", "-s", "-t", "0", "-C", config, "-S",
-                         s_runtime + "/speech-dispatcher/speechd.sock"});
+                         socketDir + "/speechd.sock"});
         ASSERT_TRUE(switchAccessibility(true));
         FILE *log = std::fopen((s_runtime + "/orca.log").c_str(), "w");
         Streams streams;
