@@ -240,7 +240,7 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
             sd_bus_message_append_basic(m, r.signature[0], &value);
         else if (r.signature == "s")
             sd_bus_message_append(m, "s", r.argument.c_str());
-        sd_bus_error error = SD_BUS_ERROR_NULL;
+        sd_bus_error error{}; // SD_BUS_ERROR_NULL, without a C99 compound literal
         const int answer = sd_bus_call(bus, m, 2000000, &error, &reply);
         EXPECT_EQ(answer >= 0, r.answered) << (error.name ? error.name : "answered");
         EXPECT_NE(answer, -ETIMEDOUT) << "no answer";
