@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -38,6 +39,8 @@ pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string>
     const pid_t pid = fork();
     if (pid != 0)
         return pid;
+    // Ends with the test or tool that started it, whatever way that ends.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     const int quiet = open("/dev/null", O_RDWR);
     dup2(streams.in >= 0 ? streams.in : quiet, 0);
     dup2(streams.out >= 0 ? streams.out : quiet, 1);

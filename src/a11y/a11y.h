@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The accessibility bridge: norvik on the AT-SPI2 bus, for screen readers such as Orca.
-// The toolkit offers none, so norvik speaks the protocol itself (over D-Bus, with sd-bus).
-// Nothing runs until the first frame is drawn and a screen reader is on; the program works
-// the same without it. Built only where sd-bus is found (NORVIK_ACCESSIBILITY).
+// The toolkit offers none, so norvik speaks the protocol itself (over D-Bus, with sd-bus,
+// in the module norvik-a11y.so, loaded once accessibility is on). Nothing runs until the
+// first frame is drawn; the program works the same without it. Built only where sd-bus is
+// found (NORVIK_ACCESSIBILITY).
 #ifndef NORVIK_A11Y_A11Y_H
 #define NORVIK_A11Y_A11Y_H
 

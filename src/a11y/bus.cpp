@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The connections of the accessibility bridge, in the toolkit's one thread: the session
-// bus, where norvik learns whether accessibility is on (org.a11y.Status), and the
-// accessibility bus, where its objects live while it is. Each connection is one file
-// descriptor and one timeout in the toolkit's event loop. Either may go away at any time;
-// then norvik goes on as it would without it.
-#include "a11y/a11y.h"
+// The accessibility bridge's connection, in the toolkit's one thread: norvik on the
+// accessibility bus, embedded in the registry, while accessibility is on. It is one file
+// descriptor and one timeout in the toolkit's event loop, and may go away at any time;
+// then norvik goes on as it would without it. This is the module norvik-a11y.so, which
+// status.cpp loads once accessibility is on, and these are its entry points.
 #include "a11y/tree.h"
 
 #include <FL/Fl.H>
@@ -171,84 +170,32 @@ int addressCb(sd_bus_message *reply, void *, sd_bus_error *) {
     return 0;
 }
 
-// ---- the session bus
-
-void setWanted(bool wanted) {
-    s_wanted = wanted;
-    if (!wanted)
-        leave(s_a11y);
-    else if (s_a11y == nullptr)
-        sd_bus_call_method_async(s_session, nullptr, "org.a11y.Bus", "/org/a11y/bus",
-                                 "org.a11y.Bus", "GetAddress", addressCb, nullptr, "");
-}
-
-// IsEnabled (what Orca 43 sets) or ScreenReaderEnabled.
-int statusCb(sd_bus_message *reply, void *, sd_bus_error *) {
-    if (sd_bus_message_is_method_error(reply, nullptr))
-        return 0; // nobody runs the accessibility bus: off
-    bool wanted = false;
-    if (sd_bus_message_enter_container(reply, 'a', "{sv}") > 0) {
-        while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
-            const char *name = nullptr;
-            int on = 0;
-            if (sd_bus_message_read(reply, "s", &name) >= 0 &&
-                sd_bus_message_read(reply, "v", "b", &on) >= 0 &&
-                (std::strcmp(name, "IsEnabled") == 0 ||
-                 std::strcmp(name, "ScreenReaderEnabled") == 0))
-                wanted = wanted || on;
-            else
-                sd_bus_message_skip(reply, "v");
-            sd_bus_message_exit_container(reply);
-        }
-        sd_bus_message_exit_container(reply);
-    }
-    setWanted(wanted);
-    return 0;
-}
-
-// Asked without starting anything: where no accessibility bus runs, accessibility is off.
-void askStatus() {
-    sd_bus_message *m = nullptr;
-    if (sd_bus_message_new_method_call(s_session, &m, "org.a11y.Bus", "/org/a11y/bus",
-                                       "org.freedesktop.DBus.Properties", "GetAll") >= 0 &&
-        sd_bus_message_append(m, "s", "org.a11y.Status") >= 0 &&
-        sd_bus_message_set_auto_start(m, 0) >= 0)
-        sd_bus_call_async(s_session, nullptr, m, statusCb, nullptr, 0);
-    sd_bus_message_unref(m);
-}
-
-int statusChangedCb(sd_bus_message *, void *, sd_bus_error *) {
-    askStatus();
-    return 0;
-}
-
 } // namespace
 
-void startAccessibility() {
-    if (s_session != nullptr || sd_bus_open_user(&s_session) < 0) {
-        s_session = s_session ? s_session : nullptr;
+// Accessibility is on: to the accessibility bus, which the session bus names.
+extern "C" void norvikA11yJoin() {
+    s_wanted = true;
+    if (s_a11y != nullptr || (s_session == nullptr && sd_bus_open_user(&s_session) < 0))
         return;
-    }
-    // Switched on or off later, and the accessibility bus coming or going.
-    sd_bus_match_signal_async(s_session, nullptr, "org.a11y.Bus", "/org/a11y/bus",
-                              "org.freedesktop.DBus.Properties", "PropertiesChanged",
-                              statusChangedCb, nullptr, nullptr);
-    sd_bus_add_match_async(s_session, nullptr,
-                           "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
-                           "arg0='org.a11y.Bus'",
-                           statusChangedCb, nullptr, nullptr);
-    askStatus();
+    sd_bus_call_method_async(s_session, nullptr, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                             "GetAddress", addressCb, nullptr, "");
     watch(s_session);
 }
 
-void announce(const char *text) {
+// Accessibility is off again: norvik leaves the accessibility bus.
+extern "C" void norvikA11yLeave() {
+    s_wanted = false;
+    leave(s_a11y);
+}
+
+extern "C" void norvikA11yAnnounce(const char *text) {
     if (s_a11y != nullptr && s_embedded) {
         speak(s_a11y, text, s_announcementHeard);
         watch(s_a11y);
     }
 }
 
-void followMenuEvent(int event) {
+extern "C" void norvikA11yFollowMenu(int event) {
     if (s_a11y != nullptr)
         followMenu(event);
 }
