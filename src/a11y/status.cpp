@@ -69,6 +69,7 @@ void setWanted(bool wanted) {
 
 // ---- messages
 
+constexpr size_t MESSAGE_LIMIT = 1 << 20;
 enum Type : uint8_t { METHOD_CALL = 1, METHOD_RETURN = 2, ERROR = 3, SIGNAL = 4 };
 enum Field : uint8_t { PATH = 1, INTERFACE = 2, MEMBER = 3, REPLY_SERIAL = 5, DESTINATION = 6 };
 constexpr uint8_t NO_AUTO_START = 2;
@@ -228,6 +229,10 @@ bool handleMessage() {
     r.u32(); // serial
     const uint32_t fieldsLength = r.u32();
     const size_t bodyAt = (16 + size_t(fieldsLength) + 7) / 8 * 8;
+    if (bodyAt + bodyLength > MESSAGE_LIMIT) { // nothing this asks for is so long
+        hangUp();
+        return false;
+    }
     if (s_input.size() < bodyAt + bodyLength)
         return false;
     const uint8_t type = uint8_t(s_input[1]);
