@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -243,8 +244,17 @@ std::string nameOf(int id) {
     switch (n.kind) {
     case APP:
         return "norvik";
-    case DISPLAY:
-        return spokenValue(displayedValue(), g_base, printsUnsigned());
+    case DISPLAY: { // worded again only when the value, radix or signedness changed
+        static uint64_t s_said = ~uint64_t(0);
+        static std::string s_words;
+        const uint64_t now =
+            uint64_t(displayedValue()) | uint64_t(g_base) << 32 | uint64_t(printsUnsigned()) << 40;
+        if (now != s_said) {
+            s_said = now;
+            s_words = spokenValue(displayedValue(), g_base, printsUnsigned());
+        }
+        return s_words;
+    }
     case KEY: {
         const char *name = keyName(w->label());
         return name ? name : "";
@@ -788,14 +798,27 @@ void emitChild(sd_bus *bus, int parent, int child, bool added) {
                        pathOf(child).c_str(), 0);
 }
 
-Seen look(int id) {
+// Only the display and the signedness key change their names, and only the display its
+// description: the others keep what the last look saw. A look runs after every turn of
+// the event loop, several for each key, so it must cost little.
+bool namesChange(int id) {
+    const Node &n = s_nodes[size_t(id)];
+    return n.kind == DISPLAY || (n.kind == KEY && n.widget == u_button);
+}
+
+Seen look(int id, const Seen &before) {
     Seen seen;
     seen.exists = exists(id);
-    if (seen.exists) {
+    if (!seen.exists)
+        return seen;
+    if (before.exists && !namesChange(id)) {
+        seen.name = before.name;
+        seen.description = before.description;
+    } else {
         seen.name = nameOf(id);
         seen.description = descriptionOf(id);
-        seen.states = statesOf(id);
     }
+    seen.states = statesOf(id);
     return seen;
 }
 
@@ -804,6 +827,45 @@ bool tipShown() {
         if (w->tooltip_window() && w->visible())
             return true;
     return false;
+}
+
+// Everything a look could find changed, in a few words: where none of it changed since the
+// last look, nothing did, and the look is spared.
+struct Fingerprint {
+    unsigned value = 0;
+    int base = 0;
+    bool isUnsigned = false, about = false, shortcuts = false, tip = false, main = false;
+    const Fl_Widget *focus = nullptr;
+    const Fl_Window *grab = nullptr;
+    const char *sign = nullptr;
+    uint64_t active = 0;
+    int menuItem = -1;
+    bool operator==(const Fingerprint &o) const {
+        return value == o.value && base == o.base && isUnsigned == o.isUnsigned &&
+               about == o.about && shortcuts == o.shortcuts && tip == o.tip && main == o.main &&
+               focus == o.focus && grab == o.grab && sign == o.sign && active == o.active &&
+               menuItem == o.menuItem;
+    }
+};
+Fingerprint s_fingerprint;
+
+Fingerprint fingerprint() {
+    Fingerprint f;
+    f.value = displayedValue();
+    f.base = g_base;
+    f.isUnsigned = printsUnsigned();
+    f.about = windowShown(about_window);
+    f.shortcuts = windowShown(shortcutWindow());
+    f.main = windowShown(mainWindow());
+    f.tip = tipShown();
+    f.focus = Fl::focus();
+    f.grab = Fl::grab();
+    f.sign = u_button->label();
+    f.menuItem = s_menuItem;
+    int bit = 0;
+    for (const Fl_Widget *key : readingOrder())
+        f.active |= uint64_t(key->active_r() ? 1 : 0) << bit++;
+    return f;
 }
 
 } // namespace
@@ -835,23 +897,29 @@ bool exportTree(sd_bus *bus) {
 
 void lookAtTree() {
     for (size_t i = 0; i < s_nodes.size(); ++i)
-        s_seen[i] = look(int(i));
+        s_seen[i] = look(int(i), Seen());
     s_tipWasShown = tipShown();
+    s_fingerprint = fingerprint();
 }
 
 bool reportChanges(sd_bus *bus, bool announcementHeard) {
-    bool changed = false;
-    int focused = -1;
-    std::string value;
     const bool menuOpen = openMenu() != nullptr;
     if (menuOpen != s_menuWasOpen) {
         s_menuWasOpen = menuOpen;
         const Fl_Menu_Item *picked = popup_menu->mvalue();
         s_menuItem = menuOpen && picked != nullptr ? int(picked - popup_menu->menu()) : -1;
     }
+    const Fingerprint now = fingerprint();
+    if (now == s_fingerprint)
+        return false;
+    s_fingerprint = now;
+    bool changed = false;
+    int focused = -1;
+    std::string value;
     for (size_t i = 0; i < s_nodes.size(); ++i) {
         const int id = int(i);
-        const Seen now = look(id), before = s_seen[i];
+        const Seen before = std::move(s_seen[i]);
+        const Seen now = look(id, before);
         s_seen[i] = now;
         if (now.exists != before.exists && id > 0) {
             emitChild(bus, s_nodes[i].parent, id, now.exists);
