@@ -73,12 +73,15 @@ install: deps
 	$(CMAKE) --build $(BUILD) -j $(JOBS) --target norvik compressed_docs
 	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)
 
-# A Debian package in build-package/, dependencies from dpkg-shlibdeps.
+# A Debian package in build-package/, dependencies from dpkg-shlibdeps. Installed under
+# /usr, the accessibility module goes to the multiarch library folder, as Debian has it.
 package:
 	@scripts/install-deps dpkg-dev file
 	$(CONFIGURE) -S . -B build-package -DNORVIK_TESTS=OFF -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_INSTALL_PREFIX=/usr \
 	  "-DCMAKE_CXX_FLAGS=-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
-	  "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-z,relro,-z,now"
+	  "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-z,relro,-z,now" \
+	  "-DCMAKE_MODULE_LINKER_FLAGS=-Wl,-z,relro,-z,now"
 	$(CMAKE) --build build-package -j $(JOBS)
 	cd build-package && cpack
 
