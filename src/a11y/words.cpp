@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "a11y/words.h"
+#include "format/number_text.h"
 
 #include <cstring>
 
@@ -48,19 +49,15 @@ const struct {
 } // namespace
 
 std::string spokenValue(uint32_t value, int base, bool isUnsigned) {
-    if (base == 10) {
-        const bool negative = !isUnsigned && (value & 0x80000000u) != 0;
-        std::string digits = std::to_string(negative ? 0u - value : value);
-        return negative ? "minus " + digits : digits;
-    }
+    // As Ctrl+C copies it ("-2", "0xDEADBEEF"), then said: the sign as a word, the prefix
+    // as the radix's name, the digits one by one.
+    const std::string text = copyText(value, base, isUnsigned).text;
+    if (base == 10)
+        return text[0] == '-' ? "minus " + text.substr(1) : text;
     const char *radix = base == 16 ? "hex" : base == 8 ? "octal" : base == 2 ? "binary" : nullptr;
     if (radix == nullptr)
         return "";
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), "0123456789ABCDEF"[value % uint32_t(base)]);
-        value /= uint32_t(base);
-    } while (value != 0);
+    const std::string digits = text.substr(2); // without the "0x"
     std::string spoken = radix;
     for (size_t i = 0; i < digits.size(); ++i) {
         const size_t left = digits.size() - i; // digits from here to the end
