@@ -301,19 +301,6 @@ uint32_t roleOf(int id) {
     }
 }
 
-bool isRadixKey(const Fl_Widget *w, int &base) {
-    const struct {
-        Fl_Button *const *key;
-        int base;
-    } RADIX_KEYS[] = {{&bin_button, 2}, {&oct_button, 8}, {&dec_button, 10}, {&hex_button, 16}};
-    for (const auto &r : RADIX_KEYS)
-        if (*r.key == w) {
-            base = r.base;
-            return true;
-        }
-    return false;
-}
-
 uint64_t statesOf(int id) {
     if (!exists(id))
         return 0;
@@ -334,12 +321,12 @@ uint64_t statesOf(int id) {
         break;
     }
     case KEY: {
-        int base = 0;
+        const int base = modeKeyRadix(w);
         if (!w->active_r())
             s &= ~(bit(ENABLED) | bit(SENSITIVE));
         else
             s |= bit(FOCUSABLE);
-        if (isRadixKey(w, base))
+        if (base != 0)
             s |= bit(CHECKABLE) | (base == g_base ? bit(CHECKED) : 0);
         if (Fl::focus() == w && openMenu() == nullptr)
             s |= bit(FOCUSED);
@@ -822,13 +809,6 @@ Seen look(int id, const Seen &before) {
     return seen;
 }
 
-bool tipShown() {
-    for (Fl_Window *w = Fl::first_window(); w != nullptr; w = Fl::next_window(w))
-        if (w->tooltip_window() && w->visible())
-            return true;
-    return false;
-}
-
 // Everything a look could find changed, in a few words: where none of it changed since the
 // last look, nothing did, and the look is spared.
 struct Fingerprint {
@@ -857,7 +837,7 @@ Fingerprint fingerprint() {
     f.about = windowShown(about_window);
     f.shortcuts = windowShown(shortcutWindow());
     f.main = windowShown(mainWindow());
-    f.tip = tipShown();
+    f.tip = tooltipShown();
     f.focus = Fl::focus();
     f.grab = Fl::grab();
     f.sign = u_button->label();
@@ -898,7 +878,7 @@ bool exportTree(sd_bus *bus) {
 void lookAtTree() {
     for (size_t i = 0; i < s_nodes.size(); ++i)
         s_seen[i] = look(int(i), Seen());
-    s_tipWasShown = tipShown();
+    s_tipWasShown = tooltipShown();
     s_fingerprint = fingerprint();
 }
 
@@ -955,7 +935,7 @@ bool reportChanges(sd_bus *bus, bool announcementHeard) {
         emit(bus, focused, OBJECT, "StateChanged", "focused", 1, nullptr);
     if (!value.empty())
         speak(bus, value, announcementHeard);
-    const bool tip = tipShown();
+    const bool tip = tooltipShown();
     if (tip && !s_tipWasShown)
         speak(bus, text_disp->tooltip(), announcementHeard);
     s_tipWasShown = tip;

@@ -155,13 +155,6 @@ void openMenuAtFocus() {
 // Whether Ctrl+F1 put the display's tooltip up, and no key has been pressed since.
 bool s_tipShown = false;
 
-bool tipVisible() {
-    for (Fl_Window *w = Fl::first_window(); w != nullptr; w = Fl::next_window(w))
-        if (w->tooltip_window() && w->visible())
-            return true;
-    return false;
-}
-
 // The tooltip as a resting pointer brings it up, but at once and below the display, wherever
 // the pointer is.
 void showTipAtDisplay() {
@@ -181,6 +174,13 @@ void showTipAtDisplay() {
 
 } // namespace
 
+bool tooltipShown() {
+    for (Fl_Window *w = Fl::first_window(); w != nullptr; w = Fl::next_window(w))
+        if (w->tooltip_window() && w->visible())
+            return true;
+    return false;
+}
+
 void installFocusMark() {
     wrapBox(FL_UP_BOX, s_upBox, upBoxWithMark);
     wrapBox(FL_DOWN_BOX, s_downBox, downBoxWithMark);
@@ -196,7 +196,7 @@ void chooseFocus(Fl_Widget *key) {
 int focusKeys() {
     const int key = Fl::event_key();
     const int held = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
-    const bool tipWasShown = s_tipShown && tipVisible();
+    const bool tipWasShown = s_tipShown && tooltipShown();
     s_tipShown = false;
     if (key == FL_F + 1 && held == FL_CTRL) { // Ctrl+F1 shows the tooltip, or hides it again
         if (tipWasShown)

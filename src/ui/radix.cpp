@@ -9,6 +9,12 @@
 
 namespace {
 
+// Each mode key and the radix it switches to.
+const struct {
+    Fl_Button *const *key;
+    int base;
+} MODE_KEYS[] = {{&hex_button, 16}, {&dec_button, 10}, {&oct_button, 8}, {&bin_button, 2}};
+
 void paintModeKey(Fl_Button *key, bool chosen) {
     key->color(FL_BLACK);
     key->labelcolor(chosen ? FL_GREEN : FL_WHITE);
@@ -16,6 +22,13 @@ void paintModeKey(Fl_Button *key, bool chosen) {
 }
 
 } // namespace
+
+int modeKeyRadix(const Fl_Widget *key) {
+    for (const auto &m : MODE_KEYS)
+        if (*m.key == key)
+            return m.base;
+    return 0;
+}
 
 void modeButtonsCb(int base) {
     g_base = base;
@@ -45,10 +58,8 @@ void modeButtonsCb(int base) {
         return;
     }
 
-    paintModeKey(hex_button, base == 16);
-    paintModeKey(dec_button, base == 10);
-    paintModeKey(oct_button, base == 8);
-    paintModeKey(bin_button, base == 2);
+    for (const auto &m : MODE_KEYS)
+        paintModeKey(*m.key, base == m.base);
 
     refreshCb(); // the result after "=", else the entry
 }

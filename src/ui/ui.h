@@ -50,6 +50,9 @@ void mainWindowExitCb(Fl_Widget *, void *);
 // mode key and shows the shown value in it. Any other radix is stored and changes no key.
 void modeButtonsCb(int base);
 
+// The radix a mode key switches to (2, 8, 10, 16); 0 for any other widget.
+int modeKeyRadix(const Fl_Widget *key);
+
 // ---- menu.cpp: the right-click menu and the windows it opens
 
 // The menu's items (About, Keyboard Shortcuts, Quit), ended by an all-zero record.
@@ -102,6 +105,9 @@ void installFocusMark();
 
 // Puts the keyboard focus on `key` as Tab does (null: on the window, no key).
 void chooseFocus(Fl_Widget *key);
+
+// Whether a tooltip is up (the display's is the only one), by Ctrl+F1 or a resting pointer.
+bool tooltipShown();
 
 // The 36 keys as they stand on screen: row by row, left to right.
 const std::vector<Fl_Widget *> &readingOrder();
