@@ -99,7 +99,8 @@ struct Writer {
     void field(Field code, char type, const std::string &value) {
         align(8);
         bytes += char(code);
-        signature(type == 'o' ? "o" : type == 'g' ? "g" : "s");
+        const char own[] = {type, '\0'}; // the field's own type, then its value
+        signature(own);
         if (type == 'g')
             signature(value.c_str());
         else

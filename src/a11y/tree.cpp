@@ -391,12 +391,17 @@ bool hasAction(int id) {
 
 // ---- replies
 
-int replyRef(sd_bus_message *m, int id) {
+// norvik's own name on the bus, the first half of a reference to one of its objects.
+const char *uniqueName(sd_bus *bus) {
     const char *name = nullptr;
-    sd_bus_get_unique_name(sd_bus_message_get_bus(m), &name);
+    return sd_bus_get_unique_name(bus, &name) >= 0 && name != nullptr ? name : "";
+}
+
+int replyRef(sd_bus_message *m, int id) {
     if (id < 0)
         return sd_bus_reply_method_return(m, "(so)", "", NULL_PATH);
-    return sd_bus_reply_method_return(m, "(so)", name ? name : "", pathOf(id).c_str());
+    return sd_bus_reply_method_return(m, "(so)", uniqueName(sd_bus_message_get_bus(m)),
+                                      pathOf(id).c_str());
 }
 
 int idFrom(void *userdata) {
@@ -422,9 +427,7 @@ int getParent(sd_bus *bus, const char *, const char *, const char *, sd_bus_mess
     const int id = idFrom(userdata);
     if (id == 0)
         return sd_bus_message_append(reply, "(so)", s_desktopBus.c_str(), s_desktopPath.c_str());
-    const char *name = nullptr;
-    sd_bus_get_unique_name(bus, &name);
-    return sd_bus_message_append(reply, "(so)", name ? name : "",
+    return sd_bus_message_append(reply, "(so)", uniqueName(bus),
                                  pathOf(s_nodes[size_t(id)].parent).c_str());
 }
 int getChildCount(sd_bus *, const char *, const char *, const char *, sd_bus_message *reply,
@@ -454,13 +457,12 @@ int childAtIndex(sd_bus_message *m, void *userdata, sd_bus_error *error) {
 int getChildren(sd_bus_message *m, void *userdata, sd_bus_error *) {
     sd_bus_message *reply = nullptr;
     int r = sd_bus_message_new_method_return(m, &reply);
-    const char *name = nullptr;
-    sd_bus_get_unique_name(sd_bus_message_get_bus(m), &name);
+    const char *name = uniqueName(sd_bus_message_get_bus(m));
     if (r >= 0)
         r = sd_bus_message_open_container(reply, 'a', "(so)");
     for (int child : childrenOf(idFrom(userdata)))
         if (r >= 0)
-            r = sd_bus_message_append(reply, "(so)", name ? name : "", pathOf(child).c_str());
+            r = sd_bus_message_append(reply, "(so)", name, pathOf(child).c_str());
     if (r >= 0)
         r = sd_bus_message_close_container(reply);
     if (r >= 0)
@@ -585,14 +587,16 @@ const sd_bus_vtable APPLICATION_VTABLE[] = {
 
 // Component
 
-int readCoords(sd_bus_message *m, uint32_t &coords) {
-    const int r = sd_bus_message_read(m, "u", &coords);
-    return r < 0 ? r : coords > 2 ? -EINVAL : 0;
+// A request's coordinate type (0, 1 or 2), and before it a point where `x` is given.
+bool readCoords(sd_bus_message *m, uint32_t &coords, int *x = nullptr, int *y = nullptr) {
+    if (x != nullptr && sd_bus_message_read(m, "ii", x, y) < 0)
+        return false;
+    return sd_bus_message_read(m, "u", &coords) >= 0 && coords <= 2;
 }
 
 int getExtents(sd_bus_message *m, void *userdata, sd_bus_error *error) {
     uint32_t coords = 0;
-    if (readCoords(m, coords) < 0)
+    if (!readCoords(m, coords))
         return invalid(error, "coordinate type 0, 1 or 2");
     int x, y, w, h;
     extentsOf(idFrom(userdata), coords, x, y, w, h);
@@ -600,7 +604,7 @@ int getExtents(sd_bus_message *m, void *userdata, sd_bus_error *error) {
 }
 int getPosition(sd_bus_message *m, void *userdata, sd_bus_error *error) {
     uint32_t coords = 0;
-    if (readCoords(m, coords) < 0)
+    if (!readCoords(m, coords))
         return invalid(error, "coordinate type 0, 1 or 2");
     int x, y, w, h;
     extentsOf(idFrom(userdata), coords, x, y, w, h);
@@ -611,33 +615,28 @@ int getSize(sd_bus_message *m, void *userdata, sd_bus_error *) {
     extentsOf(idFrom(userdata), 0, x, y, w, h);
     return sd_bus_reply_method_return(m, "ii", w, h);
 }
-// The child of the object at (x, y), or the object itself; none outside it.
-int atPoint(int id, int x, int y, uint32_t coords) {
-    const auto inside = [&](int of) {
-        int X, Y, W, H;
-        extentsOf(of, coords, X, Y, W, H);
-        return x >= X && y >= Y && x < X + W && y < Y + H;
-    };
-    for (int child : childrenOf(id))
-        if (inside(child))
-            return child;
-    return -1;
+bool inside(int id, int x, int y, uint32_t coords) {
+    int X, Y, W, H;
+    extentsOf(id, coords, X, Y, W, H);
+    return x >= X && y >= Y && x < X + W && y < Y + H;
 }
 int contains(sd_bus_message *m, void *userdata, sd_bus_error *error) {
     int x = 0, y = 0;
     uint32_t coords = 0;
-    if (sd_bus_message_read(m, "ii", &x, &y) < 0 || readCoords(m, coords) < 0)
+    if (!readCoords(m, coords, &x, &y))
         return invalid(error, "x, y and a coordinate type 0, 1 or 2");
-    int X, Y, W, H;
-    extentsOf(idFrom(userdata), coords, X, Y, W, H);
-    return sd_bus_reply_method_return(m, "b", x >= X && y >= Y && x < X + W && y < Y + H);
+    return sd_bus_reply_method_return(m, "b", inside(idFrom(userdata), x, y, coords));
 }
+// The child of the object at (x, y); none outside its children.
 int accessibleAtPoint(sd_bus_message *m, void *userdata, sd_bus_error *error) {
     int x = 0, y = 0;
     uint32_t coords = 0;
-    if (sd_bus_message_read(m, "ii", &x, &y) < 0 || readCoords(m, coords) < 0)
+    if (!readCoords(m, coords, &x, &y))
         return invalid(error, "x, y and a coordinate type 0, 1 or 2");
-    return replyRef(m, atPoint(idFrom(userdata), x, y, coords));
+    for (int child : childrenOf(idFrom(userdata)))
+        if (inside(child, x, y, coords))
+            return replyRef(m, child);
+    return replyRef(m, -1);
 }
 int getLayer(sd_bus_message *m, void *userdata, sd_bus_error *) {
     const Kind k = s_nodes[size_t(idFrom(userdata))].kind;
@@ -778,10 +777,8 @@ constexpr char WINDOW[] = "org.a11y.atspi.Event.Window";
 
 // A child that came or went, with a reference to it.
 void emitChild(sd_bus *bus, int parent, int child, bool added) {
-    const char *name = nullptr;
-    sd_bus_get_unique_name(bus, &name);
     sd_bus_emit_signal(bus, pathOf(parent).c_str(), OBJECT, "ChildrenChanged", "siiva{sv}",
-                       added ? "add" : "remove", 0, 0, "(so)", name ? name : "",
+                       added ? "add" : "remove", 0, 0, "(so)", uniqueName(bus),
                        pathOf(child).c_str(), 0);
 }
 
