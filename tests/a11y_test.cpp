@@ -29,13 +29,6 @@ const char TITLE[] = "norvik - Programmers' calculator";
 std::string s_runtime;
 pid_t s_bus = -1;
 
-std::string readFile(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Accessibility on or off in the session, as a desktop's settings switch it.
 bool switchAccessibility(bool on) {
     sd_bus *bus = nullptr;
@@ -104,7 +97,8 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
         {"\n  frame|norvik - Programmers' calculator|active,enabled,", "the window, by its title"},
         {"\n    label|0|enabled,has tooltip,sensitive,showing,visible|\n", "the display"},
         // Role names: "push button" up to at-spi2-core 2.46, "button" from then on.
-        {"button|decimal|checkable,checked,enabled,focusable,sensitive,showing,visible|;;<Shift>d\n",
+        {"button|decimal|checkable,checked,enabled,focusable,sensitive,showing,visible|;;<Shift>"
+         "d\n",
          "the current radix, checked"},
         {"button|A|showing,visible|;;a\n", "a digit the radix lacks: not enabled"},
         {"button|shift left|enabled,focusable,sensitive,showing,visible|;;less\n",
@@ -278,7 +272,8 @@ class Orca : public ScreenReader {
         spoken_ = config + "/spoken";
         mkdir(config.c_str(), 0700);
         mkdir((config + "/modules").c_str(), 0700);
-        const std::string socketDir = std::getenv("XDG_RUNTIME_DIR") + std::string("/speech-dispatcher");
+        const std::string socketDir =
+            std::getenv("XDG_RUNTIME_DIR") + std::string("/speech-dispatcher");
         mkdir(socketDir.c_str(), 0700);
         std::ofstream(config + "/speechd.conf")
             << "AddModule \"file\" \"sd_generic\" \"file.conf\"\nDefaultModule file\n"

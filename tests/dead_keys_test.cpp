@@ -2,23 +2,15 @@
 // "^" and "~" on keyboards where they are dead keys, typed through the Compose table that
 // norvik gives the input method in place of the locale's, and operators typed with AltGr.
 #include "main_window_fixture.h"
+#include "process.h"
 #include "xsession.h"
 
 #include <X11/keysym.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace {
-
-std::string readFile(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // X11: the layouts are switched with setxkbmap on the test's server.
 class DeadKeys : public MainWindow {

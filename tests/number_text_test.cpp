@@ -189,7 +189,6 @@ TEST(Tooltip, EveryRadixAndTheKeys) {
     EXPECT_EQ(tip.find('@'), std::string::npos) << "the toolkit would draw a symbol";
 }
 
-
 // What a screen reader says: the value as a person says it, a key's name, its shortcut.
 TEST(ScreenReaderWords, ValuesKeysAndShortcuts) {
     const struct {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -97,4 +99,11 @@ std::string runCollecting(const std::vector<std::string> &argv, double seconds) 
         return "(" + argv[0] + " hung)";
     }
     return text;
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }

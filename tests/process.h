@@ -31,6 +31,9 @@ int exitStatus(pid_t pid, double seconds = 5);
 // waitUntil() does; "(argv[0] hung)" if it still runs after `seconds`.
 std::string runCollecting(const std::vector<std::string> &argv, double seconds = 5);
 
+// What a program wrote to the file at `path` so far; empty if there is none.
+std::string readFile(const std::string &path);
+
 // Checks `done` until it holds or `seconds` pass, letting time pass between looks; returns
 // whether it came true.
 bool waitUntil(const std::function<bool()> &done, double seconds = 5);
