@@ -95,7 +95,7 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
         {"toolkit:FLTK\n", "the toolkit"},
         {"\napplication|norvik|", "the application"},
         {"\n  frame|norvik - Programmers' calculator|active,enabled,", "the window, by its title"},
-        {"\n    label|0|enabled,has tooltip,sensitive,showing,visible|\n", "the display"},
+        {"\n    label|0|enabled,has tooltip,sensitive,showing,visible||0\n", "the display"},
         // Role names: "push button" up to at-spi2-core 2.46, "button" from then on.
         {"button|decimal|checkable,checked,enabled,focusable,sensitive,showing,visible|;;<Shift>"
          "d\n",
@@ -133,6 +133,23 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
           "object:state-changed:checked|hexadecimal|1|"})
         EXPECT_NE(seen.find(line), std::string::npos) << line << " in\n" << seen;
     EXPECT_NE(client({"tree"}).find("\n    label|hex 8|"), std::string::npos) << "8, A not pressed";
+
+    // About and Keyboard Shortcuts, opened where About leaves the place free: their texts.
+    for (int item : {0, 1})
+        ASSERT_TRUE(chooseMenuItem(TITLE, 301, 137, item, 3));
+    const char *texts[] = {"\n  dialog|About norvik|",
+                           "||norvik 1.1/(for Linux/Unix and MS Windows)/by/",
+                           "/norvik@example.org\n", "\n  frame|norvik Shortcuts|",
+                           "/ =           Enter   commit the operation\n"};
+    std::string windows;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            windows = client({"tree"});
+            return windows.find(texts[3]) != std::string::npos;
+        },
+        10));
+    for (const char *text : texts)
+        EXPECT_NE(windows.find(text), std::string::npos) << text << " in\n" << windows;
 }
 
 // A client of the accessibility bus, of the test's own.
@@ -200,6 +217,9 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
         {key, "Action", "DoAction", "i", "1", false},
         {key, "Action", "DoAction", "s", "0", false},
         {inactive, "Action", "DoAction", "i", "0", true},
+        {display, "Text", "GetCharacterAtOffset", "i", "-5", true},
+        {display, "Text", "GetStringAtOffset", "i", "0", false},
+        {key, "Text", "GetCharacterAtOffset", "i", "0", false},
         {key, "Accessible", "NoSuchMethod", "", "", false},
         {"/org/a11y/atspi/accessible/root", "Application", "GetLocale", "", "", false},
     };

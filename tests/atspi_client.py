@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # norvik as a screen reader sees it through AT-SPI2 (pyatspi), for the tests. Commands:
 #   tree            the applications on the bus, norvik's attributes, then every object,
-#                   one per line: indent, role|name|states|key binding
+#                   one per line: indent, role|name|states|key binding[|text, "/" between lines]
 #   do NAME         the action of the object named NAME, and what it answered
 #   events SECONDS  the events that arrive meanwhile, one per line: type|name|detail|data
 import sys
@@ -24,7 +24,17 @@ def line(o):
         binding = o.queryAction().getKeyBinding(0)
     except NotImplementedError:
         binding = ""
-    return f"{o.getRoleName()}|{o.name}|{states}|{binding}"
+    try:  # the text line by line, which must make up the whole of it
+        text = o.queryText()
+        lines, offset = [], 0
+        while offset < text.characterCount:
+            piece, _, offset = text.getTextAtOffset(offset, pyatspi.TEXT_BOUNDARY_LINE_START)
+            lines.append(piece)
+        assert "".join(lines) == text.getText(0, -1), lines
+        binding += "|" + "/".join(piece.rstrip("\n") for piece in lines)
+    except NotImplementedError:
+        pass
+    return f"{o.getRoleName()}|{o.name}|{states}|{binding}".replace("\n", "\\n")
 
 
 def walk(o, depth=0):

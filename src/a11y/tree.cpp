@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "format/display.h"
 #include "format/format.h"
+#include "format/number_text.h"
 #include "ui/ui.h"
 
 #include <FL/Enumerations.H>
@@ -388,6 +389,16 @@ bool hasAction(int id) {
     const Kind k = s_nodes[size_t(id)].kind;
     return k == KEY || k == OK;
 }
+// The text a screen reader reviews: the words of a window, the display's value as copied.
+bool hasText(int id) {
+    const Kind k = s_nodes[size_t(id)].kind;
+    return k == TEXT || k == DISPLAY;
+}
+std::string textOf(int id) {
+    if (s_nodes[size_t(id)].kind != DISPLAY)
+        return nameOf(id);
+    return copyText(displayedValue(), g_base, printsUnsigned()).text; // not the fill and dots
+}
 
 // ---- replies
 
@@ -514,6 +525,8 @@ int getInterfaces(sd_bus_message *m, void *userdata, sd_bus_error *) {
     if (hasAction(id))
         return sd_bus_reply_method_return(m, "as", 3, accessible, component,
                                           "org.a11y.atspi.Action");
+    if (hasText(id))
+        return sd_bus_reply_method_return(m, "as", 3, accessible, component, "org.a11y.atspi.Text");
     return sd_bus_reply_method_return(m, "as", 2, accessible, component);
 }
 
@@ -732,6 +745,166 @@ const sd_bus_vtable ACTION[] = {SD_BUS_VTABLE_START(0),
                                 SD_BUS_METHOD("DoAction", "i", "b", doAction, 0),
                                 SD_BUS_VTABLE_END};
 
+// Text: the words of the About and Keyboard Shortcuts windows and the display's value as
+// Ctrl+C copies it, for a screen reader's review by character, word and line. The texts are
+// ASCII, so an offset counts bytes; the extents of any part are those of the whole object.
+
+// The character, word (with the blanks after it) or line (with its line break) that holds
+// `offset`, as [start, end): AT-SPI's boundaries 0 (character), 1 and 2 (word), 3 to 6
+// (sentence and line: these texts have no sentences but lines).
+std::pair<int, int> pieceAt(const std::string &text, int offset, uint32_t boundary) {
+    const int n = int(text.size());
+    offset = std::max(0, std::min(offset, n));
+    if (boundary == 0)
+        return {offset, std::min(offset + 1, n)};
+    const char *breaks = boundary <= 2 ? " \n" : "\n";
+    int start = offset, end = offset;
+    if (boundary <= 2) { // blanks belong to the word before them
+        while (start > 0 && (start == n || text[size_t(start)] == ' '))
+            --start;
+        while (start > 0 && !std::strchr(breaks, text[size_t(start - 1)]))
+            --start;
+        end = start;
+        while (end < n && !std::strchr(breaks, text[size_t(end)]))
+            ++end;
+        while (end < n && text[size_t(end)] == ' ')
+            ++end;
+    } else {
+        while (start > 0 && text[size_t(start - 1)] != '\n')
+            --start;
+        while (end < n && text[size_t(end)] != '\n')
+            ++end;
+    }
+    return {start, std::min(end + (end < n && text[size_t(end)] == '\n' ? 1 : 0), n)};
+}
+
+int getCharacterCount(sd_bus *, const char *, const char *, const char *, sd_bus_message *reply,
+                      void *userdata, sd_bus_error *) {
+    return sd_bus_message_append(reply, "i", int(textOf(idFrom(userdata)).size()));
+}
+int getCaretOffset(sd_bus *, const char *, const char *, const char *, sd_bus_message *reply,
+                   void *, sd_bus_error *) {
+    return sd_bus_message_append(reply, "i", 0);
+}
+int getText(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    int start = 0, end = 0;
+    if (sd_bus_message_read(m, "ii", &start, &end) < 0)
+        return invalid(error, "a start and an end offset");
+    const std::string text = textOf(idFrom(userdata));
+    const int n = int(text.size());
+    end = end < 0 || end > n ? n : end;
+    start = std::max(0, std::min(start, end));
+    return sd_bus_reply_method_return(m, "s",
+                                      text.substr(size_t(start), size_t(end - start)).c_str());
+}
+int getCharacterAtOffset(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    int offset = 0;
+    if (sd_bus_message_read(m, "i", &offset) < 0)
+        return invalid(error, "an offset");
+    const std::string text = textOf(idFrom(userdata));
+    const bool in = offset >= 0 && offset < int(text.size());
+    return sd_bus_reply_method_return(m, "i", in ? int(text[size_t(offset)]) : 0);
+}
+// The piece at the offset (`step` 0), the one before it (-1) or the one after it (1).
+int replyPiece(sd_bus_message *m, void *userdata, sd_bus_error *error, uint32_t limit, int step) {
+    int offset = 0;
+    uint32_t unit = 0;
+    if (sd_bus_message_read(m, "iu", &offset, &unit) < 0 || unit > limit)
+        return invalid(error, "an offset and a boundary type");
+    if (limit == 4) // a granularity: character, word, sentence, line, paragraph
+        unit = unit == 0 ? 0 : unit == 1 ? 1 : 5;
+    const std::string text = textOf(idFrom(userdata));
+    const int n = int(text.size());
+    std::pair<int, int> piece = pieceAt(text, offset, unit);
+    if (step < 0)
+        piece = piece.first > 0 ? pieceAt(text, piece.first - 1, unit) : std::make_pair(0, 0);
+    else if (step > 0)
+        piece = piece.second < n ? pieceAt(text, piece.second, unit) : std::make_pair(n, n);
+    const std::string words = text.substr(size_t(piece.first), size_t(piece.second - piece.first));
+    return sd_bus_reply_method_return(m, "sii", words.c_str(), piece.first, piece.second);
+}
+int getStringAtOffset(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    return replyPiece(m, userdata, error, 4, 0);
+}
+int getTextBeforeOffset(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    return replyPiece(m, userdata, error, 6, -1);
+}
+int getTextAtOffset(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    return replyPiece(m, userdata, error, 6, 0);
+}
+int getTextAfterOffset(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    return replyPiece(m, userdata, error, 6, 1);
+}
+// A character's or a range's extents: the whole object's.
+int getPartExtents(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    const bool range = std::strcmp(sd_bus_message_get_member(m), "GetRangeExtents") == 0;
+    uint32_t coords = 0;
+    if (sd_bus_message_skip(m, range ? "ii" : "i") < 0 || !readCoords(m, coords))
+        return invalid(error, "offsets and a coordinate type 0, 1 or 2");
+    int x, y, w, h;
+    extentsOf(idFrom(userdata), coords, x, y, w, h);
+    return sd_bus_reply_method_return(m, "iiii", x, y, w, h);
+}
+int getOffsetAtPoint(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    int x = 0, y = 0;
+    uint32_t coords = 0;
+    if (!readCoords(m, coords, &x, &y))
+        return invalid(error, "x, y and a coordinate type 0, 1 or 2");
+    return sd_bus_reply_method_return(m, "i", inside(idFrom(userdata), x, y, coords) ? 0 : -1);
+}
+// Attributes, selections: none, and none can be made.
+int getAttributeRun(sd_bus_message *m, void *userdata, sd_bus_error *error) {
+    int offset = 0;
+    if (sd_bus_message_read(m, "i", &offset) < 0)
+        return invalid(error, "an offset");
+    return sd_bus_reply_method_return(m, "a{ss}ii", 0, 0, int(textOf(idFrom(userdata)).size()));
+}
+int getNoAttributes(sd_bus_message *m, void *, sd_bus_error *) {
+    return sd_bus_reply_method_return(m, "a{ss}", 0);
+}
+int getAttributeValue(sd_bus_message *m, void *, sd_bus_error *error) {
+    int offset = 0;
+    const char *name = nullptr;
+    if (sd_bus_message_read(m, "is", &offset, &name) < 0)
+        return invalid(error, "an offset and a name");
+    return sd_bus_reply_method_return(m, "s", "");
+}
+int getNSelections(sd_bus_message *m, void *, sd_bus_error *) {
+    return sd_bus_reply_method_return(m, "i", 0);
+}
+int noSelection(sd_bus_message *, void *, sd_bus_error *error) {
+    return invalid(error, "there is no selection");
+}
+int refused(sd_bus_message *m, void *, sd_bus_error *) {
+    return sd_bus_reply_method_return(m, "b", false);
+}
+
+const sd_bus_vtable TEXT_VTABLE[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("CharacterCount", "i", getCharacterCount, 0, 0),
+    SD_BUS_PROPERTY("CaretOffset", "i", getCaretOffset, 0, 0),
+    SD_BUS_METHOD("GetText", "ii", "s", getText, 0),
+    SD_BUS_METHOD("GetCharacterAtOffset", "i", "i", getCharacterAtOffset, 0),
+    SD_BUS_METHOD("GetStringAtOffset", "iu", "sii", getStringAtOffset, 0),
+    SD_BUS_METHOD("GetTextBeforeOffset", "iu", "sii", getTextBeforeOffset, 0),
+    SD_BUS_METHOD("GetTextAtOffset", "iu", "sii", getTextAtOffset, 0),
+    SD_BUS_METHOD("GetTextAfterOffset", "iu", "sii", getTextAfterOffset, 0),
+    SD_BUS_METHOD("GetCharacterExtents", "iu", "iiii", getPartExtents, 0),
+    SD_BUS_METHOD("GetRangeExtents", "iiu", "iiii", getPartExtents, 0),
+    SD_BUS_METHOD("GetOffsetAtPoint", "iiu", "i", getOffsetAtPoint, 0),
+    SD_BUS_METHOD("GetAttributeRun", "ib", "a{ss}ii", getAttributeRun, 0),
+    SD_BUS_METHOD("GetAttributes", "i", "a{ss}ii", getAttributeRun, 0),
+    SD_BUS_METHOD("GetAttributeValue", "is", "s", getAttributeValue, 0),
+    SD_BUS_METHOD("GetDefaultAttributes", "", "a{ss}", getNoAttributes, 0),
+    SD_BUS_METHOD("GetDefaultAttributeSet", "", "a{ss}", getNoAttributes, 0),
+    SD_BUS_METHOD("GetNSelections", "", "i", getNSelections, 0),
+    SD_BUS_METHOD("GetSelection", "i", "ii", noSelection, 0),
+    SD_BUS_METHOD("AddSelection", "ii", "b", refused, 0),
+    SD_BUS_METHOD("RemoveSelection", "i", "b", refused, 0),
+    SD_BUS_METHOD("SetSelection", "iii", "b", refused, 0),
+    SD_BUS_METHOD("SetCaretOffset", "i", "b", refused, 0),
+    SD_BUS_VTABLE_END};
+
 // Cache: clients ask for it first; an empty one is a fine answer.
 int getItems(sd_bus_message *m, void *, sd_bus_error *) {
     return sd_bus_reply_method_return(m, "a((so)(so)(so)iiassusau)", 0);
@@ -863,6 +1036,7 @@ bool exportTree(sd_bus *bus) {
         {"org.a11y.atspi.Application", APPLICATION_VTABLE, find<isApplication>},
         {"org.a11y.atspi.Component", COMPONENT, find<isComponent>},
         {"org.a11y.atspi.Action", ACTION, find<hasAction>},
+        {"org.a11y.atspi.Text", TEXT_VTABLE, find<hasText>},
     };
     for (const auto &t : TABLES)
         if (sd_bus_add_fallback_vtable(bus, nullptr, PREFIX, t.interface, t.vtable, t.find,
