@@ -5,10 +5,10 @@
 #include <FL/Fl.H>
 
 int main(int argc, char **argv) {
-#ifndef NORVIK_NO_FONT_THREAD // the tests build norvik without it too, to compare
-    startLoadingFonts();      // while the display is opened and the window built and shown
+#ifdef NORVIK_NO_FONT_THREAD // the tests build norvik without it too, to compare
+    startUp(argc, argv, FONTS_WHEN_DRAWN);
+#else
+    startUp(argc, argv, FONTS_ON_A_THREAD);
 #endif
-    startUp(argc, argv);
-    fontsLoaded(); // one thread from here on
-    return Fl::run();
+    return Fl::run(); // on one thread
 }

@@ -12,6 +12,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Button.H>
 #include <FL/Fl_Window.H>
+#include <FL/x.H> // fl_open_display()
 
 #include <cstdio>
 #include <cstdlib>
@@ -203,9 +204,17 @@ static void checkToolkitOptions(int argc, char **argv) {
     }
 }
 
-Fl_Window *startUp(int argc, char **argv) {
+Fl_Window *startUp(int argc, char **argv, FontLoading fonts) {
+    // The font thread reads the environment (fontconfig and its XML parser ask it for
+    // variables all along), and a variable added meanwhile can move the whole environment
+    // away under it. So everything that sets one comes before the thread or after it:
+    // the toolkit's -display and -scheme options, the Compose table's variable, and the
+    // toolkit's FLTK_SCHEME, which showing the window sets.
     checkToolkitOptions(argc, argv);
     useOwnComposeTable();
+    if (fonts == FONTS_ON_A_THREAD)
+        startLoadingFonts();
+    fl_open_display(); // meanwhile: the display, the input method, the windows built
     Fl_Window *w = makeWindow();
     showDisplayTooltip();
     fitDisplayLabel();
@@ -214,6 +223,7 @@ Fl_Window *startUp(int argc, char **argv) {
     popup_menu->show();
     g_base = 10;
     setDesktopIdentity();
+    fontsLoaded(); // one thread from here on
     w->show(argc, argv);
     installFocusMark();
     activateDeactivateButtons(LETTER_KEYS, OFF);

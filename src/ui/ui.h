@@ -31,8 +31,11 @@ extern Fl_Menu_Button *popup_menu;
 Fl_Window *makeWindow();
 
 // Everything main() does before the event loop: builds the main and About windows and
-// shows the main one in decimal mode. The command line goes to the toolkit.
-Fl_Window *startUp(int argc, char **argv);
+// shows the main one in decimal mode. The command line goes to the toolkit. With
+// FONTS_ON_A_THREAD the font configuration loads meanwhile (see fonts.cpp); with
+// FONTS_WHEN_DRAWN the toolkit loads it when it first draws.
+enum FontLoading { FONTS_WHEN_DRAWN, FONTS_ON_A_THREAD };
+Fl_Window *startUp(int argc, char **argv, FontLoading fonts = FONTS_WHEN_DRAWN);
 
 // The digit-key groups and how activateDeactivateButtons() switches them: ON activates
 // every key of the group, any other value (OFF) deactivates them. Other groups are ignored.
@@ -127,8 +130,9 @@ void useOwnComposeTable();
 
 // ---- fonts.cpp
 
-// Starts loading the font configuration on a thread of its own, at the very start of the
-// process; fontsLoaded() waits for it, before the event loop and any use of fonts.
+// Starts loading the font configuration on a thread of its own; fontsLoaded() waits for
+// it. startUp() runs the thread only while the program itself neither uses fonts nor
+// changes the environment.
 void startLoadingFonts();
 void fontsLoaded();
 
