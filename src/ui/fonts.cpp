@@ -14,7 +14,6 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include <clocale>
 #include <cstdlib>
 #include <locale.h> // duplocale, uselocale
 #include <system_error>
