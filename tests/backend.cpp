@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -76,7 +77,8 @@ void typeText(const std::string &text) {
         const unsigned long sym = XStringToKeysym(name.c_str());
         if (sym == NoSymbol)
             std::fprintf(stderr, "typeText: no key named %s\n", name.c_str());
-        else if (name.rfind("KP_", 0) == 0) { // Num Lock on, the key, Num Lock off
+        else if (name.size() == 4 && name.rfind("KP_", 0) == 0 && std::isdigit(name[3])) {
+            // A keypad digit: Num Lock on, the key, Num Lock off (other keypad keys as they are)
             backend().typeKey(XK_Num_Lock, RAW);
             backend().typeKey(sym, RAW);
             backend().typeKey(XK_Num_Lock, RAW);

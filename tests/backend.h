@@ -85,7 +85,8 @@ float scaleOf(Fl_Window *w);
 
 // Types `text` as a user on a US keyboard would: each character with its key ("H" is
 // Shift+h), "\n" Return, "\b" BackSpace, "\t" Tab, and named keys in braces with
-// modifiers: "{Ctrl+a}", "{Shift+Tab}", "{Escape}", "{KP_Add}" (the keypad, Num Lock on).
+// modifiers: "{Ctrl+a}", "{Shift+Tab}", "{Escape}", "{Caps_Lock}" (pressed: the lock
+// toggles), "{KP_1}" (a keypad digit, with Num Lock on for it), "{KP_Add}".
 void typeText(const std::string &text);
 
 // Clicks at (x, y) of a toolkit window, in its units, or of another program's window by

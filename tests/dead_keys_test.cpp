@@ -34,6 +34,7 @@ TEST_F(DeadKeys, OperatorsTypeAsOnAUsKeyboard) {
         const char *typed; // between "12" and "10 Enter": "~" then 10 gives ~12 * 100 + 10
         unsigned shown;
         const char *why;
+        const char *locks = ""; // typed before and after: Caps Lock changes nothing
     } rows[] = {
         // clang-format off
         {"us", "intl", "{dead_circumflex} ",               12 ^ 10,           "dead ^ then Space is XOR"},
@@ -52,13 +53,24 @@ TEST_F(DeadKeys, OperatorsTypeAsOnAUsKeyboard) {
         {"de", "",     "{dead_circumflex}3",               12 ^ 310,          "German: dead ^ then 3"},
         {"us", "",     "^",                                12 ^ 10,           "no dead keys: ^ as ever"},
         {"us", "",     "~",                                ~12u * 100 + 10,   "no dead keys: ~ as ever"},
+        {"us", "",     "*",                                12 * 10,           "*, with Shift",               "{Caps_Lock}"},
+        {"us", "intl", "{dead_circumflex}3",               12 ^ 310,          "dead ^ then 3",               "{Caps_Lock}"},
+        {"de", "",     "*",                                12 * 10,           "German: * is Shift and +",    "{Caps_Lock}"},
+        {"de", "",     "=",                                10,                "German: = is Shift and 0",    "{Caps_Lock}"},
+        {"fr", "",     "+",                                12 + 10,           "French: digits with Shift"},
+        {"fr", "",     "+",                                12 + 10,           "French: digits with Shift",   "{Caps_Lock}"},
+        {"fr", "",     "{dead_circumflex}*",               12 * 10,           "French: dead ^ then *",       "{Caps_Lock}"},
+        {"be", "",     "-",                                12 - 10,           "Belgian: digits with Shift",  "{Caps_Lock}"},
+        {"ch", "",     "{dead_circumflex} ",               12 ^ 10,           "Swiss: dead ^ then Space",    "{Caps_Lock}"},
         // clang-format on
     };
     for (const auto &r : rows) {
-        SCOPED_TRACE(testing::Message() << r.layout << " " << r.variant << ": " << r.why);
+        const std::string locks = r.locks;
+        SCOPED_TRACE(testing::Message()
+                     << r.layout << " " << r.variant << ": " << r.why << " " << locks);
         ASSERT_TRUE(setKeyboardLayout(r.layout, r.variant)) << "setxkbmap failed";
         backend().settle();
-        type(std::string("{Ctrl+a}12") + r.typed + "10\n");
+        type(locks + "{Ctrl+a}12" + r.typed + "10\n" + locks);
         EXPECT_EQ(shown(), decimal(r.shown));
     }
 }

@@ -257,7 +257,8 @@ TEST_F(ScaledWindow, FocusMarkStandsOutOnEveryKey) {
     }
 }
 
-// What the user types on a US keyboard, and the decimal value shown at the end.
+// What the user types on a US keyboard, and the decimal value shown at the end; the same
+// with Caps Lock on, which changes nothing but the case of letters.
 TEST_F(ScaledWindow, KeyboardShortcutsReachTheirKeys) {
     const struct {
         const char *text;
@@ -280,13 +281,20 @@ TEST_F(ScaledWindow, KeyboardShortcutsReachTheirKeys) {
         {"3<4\n", 48, "<"},
         {"96>3\n", 12, ">"},
         {"5~", 0xFFFFFFFAu, "~"},
+        {"Hff+a\nD", 0x109, "hex digits, Shift+h, Shift+d"},
+        {"{KP_1}{KP_2}{KP_Multiply}{KP_3}{KP_Subtract}{KP_4}{KP_Divide}{KP_2}{KP_Add}{KP_1}"
+         "{KP_Enter}",
+         17, "keypad digits with Num Lock, operators without"},
+        {"{Num_Lock}9{KP_Multiply}6{KP_Subtract}4{KP_Divide}2{KP_Add}1{KP_Enter}{Num_Lock}", 26,
+         "keypad operators with Num Lock"},
     };
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.why);
-        type(r.text);
-        EXPECT_EQ(shown(), decimal(r.shown));
-        press("ca");
-    }
+    for (const char *lock : {"", "{Caps_Lock}"})
+        for (const auto &r : rows) {
+            SCOPED_TRACE(testing::Message() << r.why << (*lock ? ", Caps Lock on" : ""));
+            type(lock + std::string(r.text) + lock);
+            EXPECT_EQ(shown(), decimal(r.shown));
+            press("ca");
+        }
     // The catchers never take the focus, so they never show a focus frame.
     EXPECT_NE(Fl::focus(), enter_tricker);
     EXPECT_NE(Fl::focus(), backspace_tricker);

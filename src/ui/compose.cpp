@@ -41,23 +41,25 @@ const char COMPOSE_TABLE[] = "<dead_circumflex> <space>           : \"^\" asciic
                              "<dead_stroke> <dead_stroke>         : \"/\" slash\n"
                              "<dead_stroke> <space>               : \"/\" slash\n";
 
-// The keys a dead "^" or "~" may be followed by: digits, letter digits and operators, on
-// the main keyboard and the keypad, with the character each types.
+// The keys a dead "^" or "~" may be followed by: digits, letter digits (in either case:
+// Caps Lock gives the capitals) and operators, on the main keyboard and the keypad, with
+// the character each types.
 const struct {
     const char *keysym;
     char typed;
 } FOLLOWERS[] = {
-    {"0", '0'},           {"1", '1'},         {"2", '2'},         {"3", '3'},
-    {"4", '4'},           {"5", '5'},         {"6", '6'},         {"7", '7'},
-    {"8", '8'},           {"9", '9'},         {"a", 'a'},         {"b", 'b'},
-    {"c", 'c'},           {"d", 'd'},         {"e", 'e'},         {"f", 'f'},
-    {"plus", '+'},        {"minus", '-'},     {"asterisk", '*'},  {"slash", '/'},
-    {"percent", '%'},     {"bar", '|'},       {"ampersand", '&'}, {"asciicircum", '^'},
-    {"asciitilde", '~'},  {"less", '<'},      {"greater", '>'},   {"equal", '='},
-    {"KP_0", '0'},        {"KP_1", '1'},      {"KP_2", '2'},      {"KP_3", '3'},
-    {"KP_4", '4'},        {"KP_5", '5'},      {"KP_6", '6'},      {"KP_7", '7'},
-    {"KP_8", '8'},        {"KP_9", '9'},      {"KP_Add", '+'},    {"KP_Subtract", '-'},
-    {"KP_Multiply", '*'}, {"KP_Divide", '/'},
+    {"0", '0'},         {"1", '1'},           {"2", '2'},           {"3", '3'},
+    {"4", '4'},         {"5", '5'},           {"6", '6'},           {"7", '7'},
+    {"8", '8'},         {"9", '9'},           {"a", 'a'},           {"b", 'b'},
+    {"c", 'c'},         {"d", 'd'},           {"e", 'e'},           {"f", 'f'},
+    {"A", 'A'},         {"B", 'B'},           {"C", 'C'},           {"D", 'D'},
+    {"E", 'E'},         {"F", 'F'},           {"plus", '+'},        {"minus", '-'},
+    {"asterisk", '*'},  {"slash", '/'},       {"percent", '%'},     {"bar", '|'},
+    {"ampersand", '&'}, {"asciicircum", '^'}, {"asciitilde", '~'},  {"less", '<'},
+    {"greater", '>'},   {"equal", '='},       {"KP_0", '0'},        {"KP_1", '1'},
+    {"KP_2", '2'},      {"KP_3", '3'},        {"KP_4", '4'},        {"KP_5", '5'},
+    {"KP_6", '6'},      {"KP_7", '7'},        {"KP_8", '8'},        {"KP_9", '9'},
+    {"KP_Add", '+'},    {"KP_Subtract", '-'}, {"KP_Multiply", '*'}, {"KP_Divide", '/'},
 };
 
 std::string composeTable() {

@@ -2,6 +2,7 @@
 // Keys and clicks beyond the widgets' own shortcuts: copy and paste, keypad Enter, a middle
 // click on the display, characters composed two at a time, the keyboard; and a guard
 // against a fault in FLTK 1.3's popup menus.
+#include "ui/selection.h"
 #include "ui/ui.h"
 #include "a11y/a11y.h"
 
@@ -11,6 +12,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -50,18 +52,22 @@ bool unsafeForTheMenu(int event) {
 }
 #endif
 
-// An operator typed with AltGr reaches the toolkit under the symbol of the key it is on: on
-// a German keyboard "~" is AltGr and "+", "|" is AltGr and "<", and the "+" and "<<" keys,
-// whose shortcuts match that symbol first, would take them. What the user typed is the
-// character, so the event goes on as that character's: the key that shows it takes it, as
-// if it had been typed on a US keyboard. (With Shift the toolkit already goes by the
-// character; letters and digits keep their symbols, Caps Lock included.)
-void goByTypedOperator() {
-    static const char OPERATORS[] = "+-*/%|&^~<>=";
+// The toolkit matches a key's shortcut by the typed character only while Caps Lock is off,
+// and by the key's symbol otherwise; so with Caps Lock on, a character typed with Shift
+// ("+" on a US keyboard, "=" on a German one, every digit on a French one) would reach no
+// key, and an operator typed with AltGr (on a German keyboard "~" is AltGr and "+") would
+// reach the key of the symbol it is on. What the user typed is the character: a digit or
+// an operator goes on as that character typed on a US keyboard, without Shift and Caps
+// Lock, whatever keys typed it. Letters keep their symbols and Shift, which tells a digit
+// from a radix key ("b", Shift+"b"), and Caps Lock only changes their case.
+void goByTypedCharacter() {
+    static const char TYPED_AS_THEMSELVES[] = "0123456789+-*/%|&^~<>=";
     const char typed = Fl::event_length() == 1 ? Fl::event_text()[0] : '\0';
-    if (typed != '\0' && std::strchr(OPERATORS, typed) != nullptr && typed != Fl::event_key() &&
-        (Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META)) == 0)
+    if (typed != '\0' && std::strchr(TYPED_AS_THEMSELVES, typed) != nullptr &&
+        (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) == 0) {
         Fl::e_keysym = typed;
+        Fl::e_state &= ~(FL_SHIFT | FL_CAPS_LOCK);
+    }
 }
 
 bool isModifierKey(int key) {
@@ -76,19 +82,21 @@ int dispatch(int event, Fl_Window *window);
 // user had typed "^", Space, "3".
 int typeEachCharacter(Fl_Window *window) {
     char *const text = Fl::e_text;
-    const int length = Fl::e_length, keysym = Fl::e_keysym;
+    const int length = Fl::e_length, keysym = Fl::e_keysym, state = Fl::e_state;
     char one[2] = {};
     int handled = 0;
     for (int i = 0; i < length; ++i) {
         one[0] = text[i];
         Fl::e_text = one;
         Fl::e_length = 1;
-        Fl::e_keysym = static_cast<unsigned char>(text[i]);
+        Fl::e_keysym = std::tolower(static_cast<unsigned char>(text[i])); // as keys give letters
+        Fl::e_state = state;
         handled |= dispatch(FL_KEYBOARD, window);
     }
     Fl::e_text = text;
     Fl::e_length = length;
     Fl::e_keysym = keysym;
+    Fl::e_state = state;
     return handled;
 }
 
@@ -104,7 +112,7 @@ int dispatch(int event, Fl_Window *window) {
     if (event == FL_KEYBOARD) {
         if (Fl::event_length() > 1 && printableAscii(Fl::event_text(), Fl::event_length()))
             return typeEachCharacter(window);
-        goByTypedOperator();
+        goByTypedCharacter();
     }
 #if FL_API_VERSION < 10400
     if (unsafeForTheMenu(event))
@@ -144,4 +152,5 @@ int dispatch(int event, Fl_Window *window) {
 void installEventHandlers() {
     Fl::add_handler(clipboardKeys);
     Fl::event_dispatch(dispatch);
+    installSelectionHandler();
 }
