@@ -6,7 +6,10 @@
 #include "format/number_text.h"
 
 #include <FL/Fl_Tooltip.H>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -60,6 +63,10 @@ TEST_F(Clipboard, CopyWritesTheShownValueAsAProgrammerWritesIt) {
             EXPECT_EQ(readClipboard(true), r.text) << "a middle click elsewhere pastes it";
         }
         EXPECT_EQ(shown(), before) << "copying changes nothing";
+    }
+    if (!backend().wayland()) { // the targets offered: TARGETS itself among them
+        EXPECT_EQ(runCollecting({"xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"}),
+                  "TARGETS\nUTF8_STRING\nSTRING\nTEXT\n");
     }
 }
 
@@ -181,6 +188,101 @@ TEST_F(Clipboard, LateTextNeverOverwritesTyping) {
         waitUntil([&] { return (rung += backend().bells()) < 0 || since() > 2.0; }, 3);
         EXPECT_EQ(shown(), decimal(987));
         EXPECT_EQ(rung, 1) << "the bell tells that nothing was pasted";
+    }
+}
+
+// An X11 owner of the clipboard, on a connection of its own, that offers its text as one
+// target only, as older programs do, and sends it whole or in INCR pieces of `piece` bytes.
+// It answers from the checks of a wait.
+class OldOwner {
+  public:
+    OldOwner(const char *target, const std::string &text, size_t piece)
+        : target_(XInternAtom(d_, target, False)), text_(text), piece_(piece) {
+        XSetSelectionOwner(d_, XInternAtom(d_, "CLIPBOARD", False), w_, CurrentTime);
+        XSync(d_, False);
+    }
+    ~OldOwner() { XCloseDisplay(d_); }
+    void serve() {
+        for (XEvent e; XPending(d_) > 0;) {
+            XNextEvent(d_, &e);
+            if (e.type == PropertyNotify && e.xproperty.state == PropertyDelete &&
+                e.xproperty.window == requestor_ && e.xproperty.atom == property_ && sending_) {
+                const size_t n = std::min(piece_, text_.size() - sent_);
+                put(requestor_, property_, target_, 8, text_.data() + sent_, n);
+                sent_ += n;
+                sending_ = n > 0; // an empty piece ends it
+            }
+            if (e.type != SelectionRequest)
+                continue;
+            XSelectionRequestEvent &r = e.xselectionrequest;
+            XEvent n{};
+            n.xselection = {SelectionNotify, 0,        True, d_,    r.requestor,
+                            r.selection,     r.target, None, r.time};
+            const long size = long(text_.size());
+            const Atom targets[] = {XInternAtom(d_, "TARGETS", False), target_};
+            if (r.target == targets[0])
+                put(r.requestor, n.xselection.property = r.property, XA_ATOM, 32, targets, 2);
+            else if (r.target == target_ && piece_ == 0)
+                put(r.requestor, n.xselection.property = r.property, target_, 8, text_.data(),
+                    text_.size());
+            else if (r.target == target_) {
+                XSelectInput(d_, requestor_ = r.requestor, PropertyChangeMask);
+                put(r.requestor, n.xselection.property = property_ = r.property,
+                    XInternAtom(d_, "INCR", False), 32, &size, 1);
+                sent_ = 0;
+                sending_ = true;
+            }
+            XSendEvent(d_, r.requestor, False, NoEventMask, &n);
+        }
+        XFlush(d_);
+    }
+
+  private:
+    void put(Window w, Atom property, Atom type, int format, const void *data, size_t n) {
+        XChangeProperty(d_, w, property, type, format, PropModeReplace,
+                        static_cast<const unsigned char *>(data), int(n));
+    }
+    Display *d_ = XOpenDisplay(nullptr);
+    Window w_ = XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, 1, 1, 0, 0, 0);
+    Atom target_, property_ = None;
+    Window requestor_ = None;
+    std::string text_;
+    size_t piece_, sent_ = 0;
+    bool sending_ = false;
+};
+
+// Owners that offer text as STRING or TEXT only (older X programs, some terminals and Java
+// programs), and those that send it in pieces (INCR): their numbers are taken by the same
+// rules, and a text too long is refused, however it comes.
+TEST_F(Clipboard, PastesFromEveryKindOfX11Owner) {
+    if (backend().wayland())
+        GTEST_SKIP() << "X11's selections";
+    const struct {
+        const char *target;
+        size_t piece;
+        std::string text;
+        unsigned shown; // 0: refused
+    } rows[] = {
+        {"STRING", 0, "0x2A", 42},
+        {"TEXT", 0, "17", 17},
+        {"STRING", 0, "4\xE9", 0}, // Latin-1, but no number
+        {"UTF8_STRING", 3, " 123456\n", 123456},
+        {"STRING", 2, "99", 99},
+        {"UTF8_STRING", 1000, std::string(5000, '1'), 0},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << r.target << " in pieces of " << r.piece);
+        OldOwner owner(r.target, r.text, r.piece);
+        const std::string before = shown();
+        type("{Ctrl+v}");
+        int rung = 0;
+        EXPECT_TRUE(waitUntil([&] {
+            owner.serve();
+            return (rung += backend().bells()) > 0 || shown() != before;
+        }));
+        EXPECT_EQ(shown(), r.shown ? decimal(r.shown) : before);
+        EXPECT_EQ(rung, r.shown ? 0 : 1);
+        press("ca");
     }
 }
 
