@@ -291,6 +291,13 @@ class Orca : public ScreenReader {
             GTEST_SKIP() << "no Orca here";
         if (backend().wayland())
             GTEST_SKIP() << "Orca takes its keys from X here";
+        // Orca starts no second one for the same user, and a test never stops a user's own.
+        const std::string orcas =
+            runCollecting({"pgrep", "-u", std::to_string(getuid()), "-x", "orca"});
+        if (!orcas.empty())
+            GTEST_SKIP() << "an Orca of this user runs already (pid "
+                         << orcas.substr(0, orcas.find('\n'))
+                         << "): the Orca tests run where none does";
         const std::string config = s_runtime + "/speech";
         spoken_ = config + "/spoken";
         mkdir(config.c_str(), 0700);
