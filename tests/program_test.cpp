@@ -9,6 +9,7 @@
 #include "process.h"
 #include "xsession.h"
 
+#include <FL/Enumerations.H>
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 
@@ -253,6 +254,46 @@ TEST(StartUp, FontThreadLeavesTheSameFirstFrameAndNoThread) {
     EXPECT_EQ(seen[0].pixels, seen[1].pixels) << "the first frame differs";
 }
 
+// A whole session writes no file, in HOME or in /etc; but FLTK 1.3, which writes its own
+// preferences whenever it reads them and offers no way not to, writes those.
+TEST(Session, WritesNoFile) {
+    char home[] = "/tmp/norvik-home-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
+    const std::string before = std::string(home) + "/.before";
+    std::fclose(std::fopen(before.c_str(), "w"));
+    usleep(10000); // a time stamp later than its own
+    {
+        Launch run({}, {"HOME=" + std::string(home)});
+        ASSERT_TRUE(waitUntil([] { return shown(TITLE); }, 10));
+        windowsChanged();
+        backend().focus(TITLE);
+        typeText("1+2\n{Ctrl+c}{Ctrl+v}{Tab} ");
+        for (int item : {0, 1}) {
+            ASSERT_TRUE(chooseMenuItem(TITLE, 301, 137, item, 3));
+            ASSERT_TRUE(
+                waitUntil([&] { return shown(item ? "norvik Shortcuts" : "About norvik"); }));
+            windowsChanged();
+        }
+        backend().close("norvik Shortcuts"); // which opened under the pointer
+        ASSERT_TRUE(waitUntil([] { return !shown("norvik Shortcuts"); }));
+        ASSERT_TRUE(chooseMenuItem(TITLE, 301, 137, 2, 3));
+        EXPECT_EQ(run.end(), 0);
+        EXPECT_EQ(run.err(), "");
+    }
+    std::string written = runCollecting({"find", home, "/etc", "-newer", before});
+#if FL_API_VERSION < 10400
+    for (const std::string &fltk :
+         {std::string(home), std::string(home) + "/.fltk", std::string(home) + "/.fltk/fltk.org",
+          std::string(home) + "/.fltk/fltk.org/fltk.prefs", std::string("/etc"),
+          std::string("/etc/fltk"), std::string("/etc/fltk/fltk.org"),
+          std::string("/etc/fltk/fltk.org/fltk.prefs")})
+        for (size_t at; (at = ("\n" + written).find("\n" + fltk + "\n")) != std::string::npos;)
+            written.erase(at, fltk.size() + 1);
+#endif
+    EXPECT_EQ(written, "");
+    runCollecting({"rm", "-rf", home});
+}
+
 TEST(BadStart, UnknownOptionGivesTheUsageAndFails) {
     Launch run({"--frobnicate"});
     const int status = run.end();
@@ -280,13 +321,18 @@ TEST(BadStart, EndsWhenTheXServerGoesAway) {
     Display *d = XOpenDisplay(name.c_str());
     ASSERT_NE(d, nullptr);
     Launch run({}, {"DISPLAY=" + name});
-    const bool up = waitUntil([&] {
+    const bool up = waitUntil([&] { // mapped: started up (the input method makes windows too)
         Window root, parent, *children = nullptr;
         unsigned n = 0;
+        XWindowAttributes a;
         XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n);
+        bool mapped = false;
+        for (unsigned i = 0; i < n; ++i)
+            mapped =
+                mapped || (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable);
         if (children)
             XFree(children);
-        return n > 0;
+        return mapped;
     });
     XCloseDisplay(d);
     stopProgram(server, SIGKILL);
@@ -294,6 +340,8 @@ TEST(BadStart, EndsWhenTheXServerGoesAway) {
     const int status = run.end(1.0);
     EXPECT_NE(status, -1) << "still running a second after the server died";
     EXPECT_TRUE(status > 0 && status < 128) << "ended by a signal: " << status;
+    EXPECT_EQ(run.err(),
+              "norvik: the connection to the X server " + name + " is lost; norvik ends\n");
 }
 
 // The toolkit's menu loop once crashed on navigation keys while the pointer was outside the

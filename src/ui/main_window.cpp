@@ -11,6 +11,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Button.H>
+#include <FL/Fl_Preferences.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H> // fl_open_display()
 
@@ -204,7 +205,21 @@ static void checkToolkitOptions(int argc, char **argv) {
     }
 }
 
+#if FL_API_VERSION < 10400 || FLTK_USE_X11
+// Where the X server goes away (it ended, or the session did), Xlib's last call: the
+// toolkit's own says only "X I/O error". The end is the same, with status 1.
+static int serverGoneHandler(Display *display) {
+    std::fprintf(stderr, "norvik: the connection to the X server %s is lost; norvik ends\n",
+                 DisplayString(display));
+    std::exit(1);
+}
+#endif
+
 Fl_Window *startUp(int argc, char **argv, FontLoading fonts) {
+#if FL_API_VERSION >= 10400
+    // norvik writes no file: the toolkit may read its preferences, never write them.
+    Fl_Preferences::file_access(Fl_Preferences::ALL_READ_OK);
+#endif
     // The font thread reads the environment (fontconfig and its XML parser ask it for
     // variables all along), and a variable added meanwhile can move the whole environment
     // away under it. So everything that sets one comes before the thread or after it:
@@ -215,6 +230,12 @@ Fl_Window *startUp(int argc, char **argv, FontLoading fonts) {
     if (fonts == FONTS_ON_A_THREAD)
         startLoadingFonts();
     fl_open_display(); // meanwhile: the display, the input method, the windows built
+#if FL_API_VERSION >= 10400 && FLTK_USE_X11
+    if (fl_x11_display() != nullptr)
+        XSetIOErrorHandler(serverGoneHandler);
+#elif FL_API_VERSION < 10400
+    XSetIOErrorHandler(serverGoneHandler);
+#endif
     Fl_Window *w = makeWindow();
     showDisplayTooltip();
     fitDisplayLabel();
