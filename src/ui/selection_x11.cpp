@@ -172,8 +172,10 @@ void makeRequestor(Display *d) {
 }
 
 int selectionEventCb(void *event, void *) {
-    const XEvent &e = *static_cast<const XEvent *>(event);
     Display *d = display();
+    if (event == nullptr || d == nullptr) // on Wayland the toolkit calls with none
+        return 0;
+    const XEvent &e = *static_cast<const XEvent *>(event);
     if (e.type == SelectionRequest) { // after a copy only: nothing is made before
         if (s_window == None)
             makeRequestor(d);
