@@ -44,17 +44,19 @@ test-sanitize: deps
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ctest --output-on-failure -j $(JOBS) -LE wayland
 
-# The paste parser under libFuzzer for FUZZ_SECONDS, from the seed corpus in the repo
-# (copied, so that the run's finds stay out of the checkout).
+# The paste parser and the accessibility status reader under libFuzzer for FUZZ_SECONDS
+# each, from the seed corpora in the repo (copied, so that the run's finds stay out of the
+# checkout).
 FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps clang libclang-rt-dev
 	CXX=clang++ $(CONFIGURE) -S . -B build-fuzz -DNORVIK_FUZZ=ON -DNORVIK_SANITIZE=ON \
 	  -DCMAKE_BUILD_TYPE=Debug
-	$(CMAKE) --build build-fuzz -j $(JOBS) --target paste_fuzz
-	rm -rf build-fuzz/corpus && cp -r tests/fuzz/paste-corpus build-fuzz/corpus
-	build-fuzz/tests/paste_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=256 \
-	  -print_final_stats=1 build-fuzz/corpus
+	$(CMAKE) --build build-fuzz -j $(JOBS) --target paste_fuzz status_fuzz
+	for f in paste:256 status:4096; do name=$${f%%:*}; \
+	  rm -rf build-fuzz/$$name-corpus && cp -r tests/fuzz/$$name-corpus build-fuzz/ && \
+	  build-fuzz/tests/$${name}_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=$${f#*:} \
+	    -print_final_stats=1 build-fuzz/$$name-corpus || exit 1; done
 
 # norvik against the least an FLTK program of its shape costs; prints a table of medians.
 # BENCH_FLOOR=build-bench/norvik-no-font-thread measures norvik against itself without the

@@ -7,6 +7,7 @@
 // the EXTERNAL login, Hello, two match rules and Properties.GetAll of org.a11y.Status,
 // with the replies and signals that answer them, in little-endian messages.
 #include "a11y/a11y.h"
+#include "a11y/status_message.h"
 
 #include <FL/Fl.H>
 
@@ -67,110 +68,6 @@ void setWanted(bool wanted) {
         s_module.leave();
 }
 
-// ---- messages
-
-constexpr size_t MESSAGE_LIMIT = 1 << 20;
-enum Type : uint8_t { METHOD_CALL = 1, METHOD_RETURN = 2, ERROR = 3, SIGNAL = 4 };
-enum Field : uint8_t { PATH = 1, INTERFACE = 2, MEMBER = 3, REPLY_SERIAL = 5, DESTINATION = 6 };
-constexpr uint8_t NO_AUTO_START = 2;
-
-struct Writer {
-    std::string bytes;
-    void align(size_t n) { bytes.resize((bytes.size() + n - 1) / n * n, '\0'); }
-    void u32(uint32_t v) {
-        align(4);
-        for (int i = 0; i < 4; ++i)
-            bytes += char(v >> (8 * i));
-    }
-    void put(uint32_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + i] = char(v >> (8 * i));
-    }
-    void string(const std::string &s) {
-        u32(uint32_t(s.size()));
-        bytes += s;
-        bytes += '\0';
-    }
-    void signature(const char *s) {
-        bytes += char(std::strlen(s));
-        bytes += s;
-        bytes += '\0';
-    }
-    void field(Field code, char type, const std::string &value) {
-        align(8);
-        bytes += char(code);
-        const char own[] = {type, '\0'}; // the field's own type, then its value
-        signature(own);
-        if (type == 'g')
-            signature(value.c_str());
-        else
-            string(value);
-    }
-};
-
-// A method call with at most one string argument.
-std::string call(uint32_t serial, uint8_t flags, const char *destination, const char *path,
-                 const char *interface, const char *member, const char *argument) {
-    Writer w;
-    w.bytes = std::string("l") + char(METHOD_CALL) + char(flags) + char(1);
-    w.u32(0); // the body's length, below
-    w.u32(serial);
-    w.u32(0); // the header fields' length, below
-    w.field(PATH, 'o', path);
-    w.field(INTERFACE, 's', interface);
-    w.field(MEMBER, 's', member);
-    w.field(DESTINATION, 's', destination);
-    if (argument != nullptr)
-        w.field(Field(8), 'g', "s"); // SIGNATURE
-    w.put(12, uint32_t(w.bytes.size() - 16));
-    w.align(8);
-    const size_t body = w.bytes.size();
-    if (argument != nullptr)
-        w.string(argument);
-    w.put(4, uint32_t(w.bytes.size() - body));
-    return w.bytes;
-}
-
-// Reads a little-endian message from the front of a buffer.
-struct Reader {
-    const std::string &bytes;
-    size_t at, end;
-    bool ok = true;
-    void align(size_t n) { at = (at + n - 1) / n * n; }
-    uint32_t u32() {
-        align(4);
-        if (at + 4 > end) {
-            ok = false;
-            return 0;
-        }
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= uint32_t(uint8_t(bytes[at + i])) << (8 * i);
-        at += 4;
-        return v;
-    }
-    std::string string() {
-        const uint32_t n = u32();
-        if (!ok || at + n + 1 > end) {
-            ok = false;
-            return "";
-        }
-        std::string s = bytes.substr(at, n);
-        at += n + 1;
-        return s;
-    }
-    std::string signature() {
-        if (at >= end || at + uint8_t(bytes[at]) + 2 > end) {
-            ok = false;
-            return "";
-        }
-        const size_t n = uint8_t(bytes[at]);
-        std::string s = bytes.substr(at + 1, n);
-        at += n + 2;
-        return s;
-    }
-};
-
 // ---- the connection
 
 int s_fd = -1;
@@ -194,71 +91,27 @@ bool sendAll(const std::string &bytes) {
     return false;
 }
 
+constexpr uint8_t NO_AUTO_START = 2;
+
 void askStatus() {
     s_statusSerial = ++s_serial;
-    sendAll(call(s_statusSerial, NO_AUTO_START, "org.a11y.Bus", "/org/a11y/bus",
-                 "org.freedesktop.DBus.Properties", "GetAll", "org.a11y.Status"));
-}
-
-// IsEnabled (what Orca 43 sets) or ScreenReaderEnabled, from the a{sv} of GetAll.
-bool statusWanted(Reader &r) {
-    const uint32_t length = r.u32();
-    r.align(8);
-    const size_t end = r.at + length;
-    bool wanted = false;
-    while (r.ok && r.at < end) {
-        r.align(8);
-        const std::string name = r.string(), type = r.signature();
-        if (type != "b")
-            break; // the status has booleans only
-        const bool on = r.u32() != 0;
-        wanted = wanted || (on && (name == "IsEnabled" || name == "ScreenReaderEnabled"));
-    }
-    return r.ok && wanted;
+    sendAll(methodCall(s_statusSerial, NO_AUTO_START, "org.a11y.Bus", "/org/a11y/bus",
+                       "org.freedesktop.DBus.Properties", "GetAll", "org.a11y.Status"));
 }
 
 // One whole message from the front of s_input, handled; false if there is none yet.
 bool handleMessage() {
-    if (s_input.size() < 16)
-        return false;
-    if (s_input[0] != 'l') { // a big-endian peer: beyond what this knows; stay off
+    const StatusMessage m = readStatusMessage(s_input.data(), s_input.size());
+    if (m.kind == StatusMessage::BAD)
         hangUp();
+    if (m.kind == StatusMessage::BAD || m.kind == StatusMessage::INCOMPLETE)
         return false;
-    }
-    Reader r{s_input, 4, s_input.size()};
-    const uint32_t bodyLength = r.u32();
-    r.u32(); // serial
-    const uint32_t fieldsLength = r.u32();
-    const size_t bodyAt = (16 + size_t(fieldsLength) + 7) / 8 * 8;
-    if (bodyAt + bodyLength > MESSAGE_LIMIT) { // nothing this asks for is so long
-        hangUp();
-        return false;
-    }
-    if (s_input.size() < bodyAt + bodyLength)
-        return false;
-    const uint8_t type = uint8_t(s_input[1]);
-    uint32_t replySerial = 0;
-    r.end = 16 + fieldsLength;
-    while (r.ok && r.at < r.end) {
-        r.align(8);
-        const uint8_t code = uint8_t(s_input[r.at++]);
-        const std::string sig = r.signature();
-        if (sig == "u") {
-            const uint32_t value = r.u32();
-            if (code == REPLY_SERIAL)
-                replySerial = value;
-        } else if (sig == "g")
-            r.signature();
-        else
-            r.string();
-    }
-    Reader body{s_input, bodyAt, bodyAt + bodyLength};
-    if ((type == METHOD_RETURN || type == ERROR) && replySerial == s_statusSerial &&
-        s_statusSerial != 0)
-        setWanted(type == METHOD_RETURN && statusWanted(body));
-    else if (type == SIGNAL) // the status changed, or the accessibility bus came or went
+    if ((m.kind == StatusMessage::REPLY || m.kind == StatusMessage::ERROR) &&
+        m.replySerial == s_statusSerial && s_statusSerial != 0)
+        setWanted(m.kind == StatusMessage::REPLY && m.wanted);
+    else if (m.kind == StatusMessage::SIGNAL) // the status changed, or the bus came or went
         askStatus();
-    s_input.erase(0, bodyAt + bodyLength);
+    s_input.erase(0, m.length);
     return s_fd >= 0;
 }
 
@@ -286,11 +139,11 @@ void readableCb(FL_SOCKET, void *) {
             "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
             "arg0='org.a11y.Bus'"};
         std::string out = "BEGIN\r\n";
-        out += call(++s_serial, 0, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                    "org.freedesktop.DBus", "Hello", nullptr);
+        out += methodCall(++s_serial, 0, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                          "org.freedesktop.DBus", "Hello", nullptr);
         for (const char *match : MATCHES)
-            out += call(++s_serial, 0, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                        "org.freedesktop.DBus", "AddMatch", match);
+            out += methodCall(++s_serial, 0, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                              "org.freedesktop.DBus", "AddMatch", match);
         if (sendAll(out))
             askStatus();
         return;
