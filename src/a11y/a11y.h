@@ -7,6 +7,8 @@
 #ifndef NORVIK_A11Y_A11Y_H
 #define NORVIK_A11Y_A11Y_H
 
+class Fl_Window;
+
 #ifdef NORVIK_ACCESSIBILITY
 
 // Once the first frame is drawn: asks the session bus, without starting anything, whether
@@ -21,11 +23,19 @@ void announce(const char *text);
 // followed from the keys and the pointer.
 void followMenuEvent(int event);
 
+// A key press or release (FL_KEYBOARD, FL_KEYUP) in `window`, before norvik acts on it: true
+// where a screen reader has it now, and it goes on later (through replayKey()) unless the
+// screen reader consumes it.
+bool screenReaderTakesKey(int event, Fl_Window *window);
+
 #else
 
 inline void startAccessibility() {}
 inline void announce(const char *) {}
 inline void followMenuEvent(int) {}
+inline bool screenReaderTakesKey(int, Fl_Window *) {
+    return false;
+}
 
 #endif
 

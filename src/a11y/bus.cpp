@@ -5,15 +5,19 @@
 // then norvik goes on as it would without it. This is the module norvik-a11y.so, which
 // status.cpp loads once accessibility is on, and these are its entry points.
 #include "a11y/tree.h"
+#include "a11y/words.h"
 
 #include <FL/Fl.H>
 #include <systemd/sd-bus.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <poll.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,6 +33,7 @@ constexpr int REQUESTS_PER_TURN = 64;
 
 void leave(sd_bus *&bus);
 void watch(sd_bus *bus);
+void changesCb(void *);
 
 void process(sd_bus *bus) {
     int r = 1;
@@ -88,6 +93,7 @@ void leave(sd_bus *&bus) {
     if (bus == s_a11y) {
         Fl::remove_check(changesCb);
         s_embedded = false;
+        leaveKeystrokeListeners();
     }
     sd_bus_close_unref(bus);
     bus = nullptr;
@@ -99,14 +105,14 @@ void leave(sd_bus *&bus) {
 int registeredCb(sd_bus_message *reply, void *, sd_bus_error *) {
     if (sd_bus_message_is_method_error(reply, nullptr))
         return 0;
-    bool heard = false;
+    std::vector<std::pair<std::string, std::string>> registered;
     const char *bus = nullptr, *event = nullptr;
     if (sd_bus_message_enter_container(reply, 'a', "(ss)") > 0) {
         while (sd_bus_message_read(reply, "(ss)", &bus, &event) > 0)
-            heard = heard || strncasecmp(event, "object:announcement", 19) == 0;
+            registered.emplace_back(bus, event);
         sd_bus_message_exit_container(reply);
     }
-    s_announcementHeard = heard;
+    s_announcementHeard = announcementsHeard(registered);
     return 0;
 }
 
@@ -128,25 +134,70 @@ int embeddedCb(sd_bus_message *reply, void *, sd_bus_error *) {
         return 0; // no registry: nobody to be found by
     setDesktop(bus, path);
     s_embedded = true;
-    lookAtTree();
+    // What the screen reader would have heard had it been there all along: the active
+    // window, just activated, and the focus in it.
+    lookAtTree(true);
+    Fl::remove_check(changesCb);
     Fl::add_check(changesCb);
     return 0;
 }
 
-// Once the bus has said who norvik is: into the registry's list of applications.
-int connectedCb(sd_bus_message *, void *, sd_bus_error *) {
+// Into the registry's list of applications, and what its listeners want: at the start, and
+// again whenever the registry starts anew (its old list is gone with it).
+void embed() {
     const char *name = nullptr;
     if (sd_bus_get_unique_name(s_a11y, &name) < 0)
+        return;
+    askRegisteredEvents();
+    followKeystrokeListeners(s_a11y);
+    sd_bus_call_method_async(s_a11y, nullptr, "org.a11y.atspi.Registry",
+                             "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Socket", "Embed",
+                             embeddedCb, nullptr, "(so)", name, "/org/a11y/atspi/accessible/root");
+}
+
+// The registry went away (its clients' listeners with it) or came back.
+int registryOwnerCb(sd_bus_message *m, void *, sd_bus_error *) {
+    const char *name = nullptr, *before = nullptr, *now = nullptr;
+    if (sd_bus_message_read(m, "sss", &name, &before, &now) < 0)
         return 0;
+    s_embedded = false;
+    Fl::remove_check(changesCb);
+    if (now != nullptr && now[0] != '\0')
+        embed();
+    else
+        forgetKeystrokeListeners();
+    return 0;
+}
+
+// Once the bus has said who norvik is: what to follow, and into the registry.
+int connectedCb(sd_bus_message *, void *, sd_bus_error *) {
     for (const char *member : {"EventListenerRegistered", "EventListenerDeregistered"})
         sd_bus_match_signal_async(s_a11y, nullptr, "org.a11y.atspi.Registry",
                                   "/org/a11y/atspi/registry", "org.a11y.atspi.Registry", member,
                                   listenersChangedCb, nullptr, nullptr);
-    askRegisteredEvents();
-    sd_bus_call_method_async(s_a11y, nullptr, "org.a11y.atspi.Registry",
-                             "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Socket", "Embed",
-                             embeddedCb, nullptr, "(so)", name, "/org/a11y/atspi/accessible/root");
+    sd_bus_add_match_async(s_a11y, nullptr,
+                           "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
+                           "arg0='org.a11y.atspi.Registry'",
+                           registryOwnerCb, nullptr, nullptr);
+    embed();
     return 0;
+}
+
+// Joins the accessibility bus at `address`: the tree on it, and the rest once connected.
+void connectTo(const char *address) {
+    sd_bus *bus = nullptr;
+    if (sd_bus_new(&bus) < 0)
+        return;
+    if (sd_bus_set_address(bus, address) < 0 || sd_bus_set_bus_client(bus, 1) < 0 ||
+        sd_bus_set_connected_signal(bus, 1) < 0 || !exportTree(bus) ||
+        sd_bus_match_signal(bus, nullptr, "org.freedesktop.DBus.Local", nullptr,
+                            "org.freedesktop.DBus.Local", "Connected", connectedCb, nullptr) < 0 ||
+        sd_bus_start(bus) < 0) {
+        sd_bus_unref(bus);
+        return;
+    }
+    s_a11y = bus;
+    watch(s_a11y);
 }
 
 int addressCb(sd_bus_message *reply, void *, sd_bus_error *) {
@@ -154,27 +205,25 @@ int addressCb(sd_bus_message *reply, void *, sd_bus_error *) {
     if (!s_wanted || s_a11y != nullptr || sd_bus_message_is_method_error(reply, nullptr) ||
         sd_bus_message_read(reply, "s", &address) < 0 || address[0] == '\0')
         return 0;
-    sd_bus *bus = nullptr;
-    if (sd_bus_new(&bus) < 0)
-        return 0;
-    if (sd_bus_set_address(bus, address) < 0 || sd_bus_set_bus_client(bus, 1) < 0 ||
-        sd_bus_set_connected_signal(bus, 1) < 0 || !exportTree(bus) ||
-        sd_bus_match_signal(bus, nullptr, "org.freedesktop.DBus.Local", nullptr,
-                            "org.freedesktop.DBus.Local", "Connected", connectedCb, nullptr) < 0 ||
-        sd_bus_start(bus) < 0) {
-        sd_bus_unref(bus);
-        return 0;
-    }
-    s_a11y = bus;
-    watch(s_a11y);
+    connectTo(address);
     return 0;
 }
 
 } // namespace
 
-// Accessibility is on: to the accessibility bus, which the session bus names.
+void watchBus(sd_bus *bus) {
+    watch(bus);
+}
+
+// Accessibility is on: to the accessibility bus, which AT_SPI_BUS_ADDRESS names where set
+// (as every toolkit reads it first), else the session bus.
 extern "C" void norvikA11yJoin() {
     s_wanted = true;
+    const char *address = std::getenv("AT_SPI_BUS_ADDRESS");
+    if (s_a11y == nullptr && address != nullptr && address[0] != '\0') {
+        connectTo(address);
+        return;
+    }
     if (s_a11y != nullptr || (s_session == nullptr && sd_bus_open_user(&s_session) < 0))
         return;
     sd_bus_call_method_async(s_session, nullptr, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",

@@ -31,6 +31,7 @@ struct Module {
     void (*leave)();
     void (*announce)(const char *);
     void (*followMenu)(int);
+    int (*key)(int, Fl_Window *);
 };
 Module s_module{};
 
@@ -54,7 +55,9 @@ bool loadModule() {
     s_module.leave = reinterpret_cast<void (*)()>(entry("norvikA11yLeave"));
     s_module.announce = reinterpret_cast<void (*)(const char *)>(entry("norvikA11yAnnounce"));
     s_module.followMenu = reinterpret_cast<void (*)(int)>(entry("norvikA11yFollowMenu"));
-    if (!s_module.join || !s_module.leave || !s_module.announce || !s_module.followMenu) {
+    s_module.key = reinterpret_cast<int (*)(int, Fl_Window *)>(entry("norvikA11yKey"));
+    if (!s_module.join || !s_module.leave || !s_module.announce || !s_module.followMenu ||
+        !s_module.key) {
         s_module = Module{};
         return false;
     }
@@ -178,10 +181,21 @@ bool sessionSocket(sockaddr_un &address, socklen_t &length) {
 } // namespace
 
 void startAccessibility() {
+    const char *off = std::getenv("NO_AT_BRIDGE"); // keeps GTK and Qt programs off it too
+    if (off != nullptr && off[0] != '\0' && std::strcmp(off, "0") != 0)
+        return;
     sockaddr_un address;
     socklen_t length = 0;
-    if (s_fd >= 0 || !sessionSocket(address, length))
-        return; // no session bus: nothing to ask
+    if (s_fd >= 0)
+        return;
+    if (!sessionSocket(address, length)) {
+        // No session bus to ask: an accessibility bus named for norvik all the same is
+        // joined, as toolkits join it.
+        const char *bus = std::getenv("AT_SPI_BUS_ADDRESS");
+        if (bus != nullptr && bus[0] != '\0')
+            setWanted(true);
+        return;
+    }
     s_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s_fd < 0 || connect(s_fd, reinterpret_cast<sockaddr *>(&address), length) != 0) {
         hangUp();
@@ -203,4 +217,8 @@ void announce(const char *text) {
 void followMenuEvent(int event) {
     if (s_module.followMenu != nullptr)
         s_module.followMenu(event);
+}
+
+bool screenReaderTakesKey(int event, Fl_Window *window) {
+    return s_module.key != nullptr && s_module.key(event, window) != 0;
 }

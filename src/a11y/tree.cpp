@@ -1040,11 +1040,16 @@ bool exportTree(sd_bus *bus) {
                                     CACHE, nullptr) >= 0;
 }
 
-void lookAtTree() {
-    for (size_t i = 0; i < s_nodes.size(); ++i)
+void lookAtTree(bool asIfActivated) {
+    for (size_t i = 0; i < s_nodes.size(); ++i) {
         s_seen[i] = look(int(i), Seen());
+        if (asIfActivated)
+            s_seen[i].states &= ~(bit(ACTIVE) | bit(FOCUSED));
+    }
     s_tipWasShown = tooltipShown();
     s_fingerprint = fingerprint();
+    if (asIfActivated)
+        s_fingerprint.base = -1; // the next look is a whole one
 }
 
 bool reportChanges(sd_bus *bus, bool announcementHeard) {

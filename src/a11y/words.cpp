@@ -2,6 +2,7 @@
 #include "a11y/words.h"
 #include "format/number_text.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -102,4 +103,53 @@ std::string keyBinding(int shortcut) {
     else
         return "";
     return ";;" + accelerator;
+}
+
+namespace {
+
+// An event type in the registry's form ("Object:PropertyChange:AccessibleDescription") or
+// a client's ("object:property-change:accessible-description"), as its three parts in one
+// case without dashes; an empty part stands for every one.
+std::vector<std::string> eventParts(const std::string &type) {
+    std::vector<std::string> parts(1);
+    for (char c : type) {
+        if (c == ':')
+            parts.emplace_back();
+        else if (c != '-')
+            parts.back() += char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    parts.resize(3);
+    return parts;
+}
+
+bool covers(const std::string &registered, const std::string &event) {
+    const std::vector<std::string> r = eventParts(registered), e = eventParts(event);
+    for (size_t i = 0; i < r.size(); ++i) {
+        if (r[i].empty())
+            return true;
+        if (r[i] != e[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool announcementsHeard(const std::vector<std::pair<std::string, std::string>> &registered) {
+    const char ANNOUNCEMENT[] = "object:announcement";
+    const char DESCRIPTION[] = "object:property-change:accessible-description";
+    bool heard = false;
+    for (const auto &client : registered) {
+        bool announcements = false, descriptions = false;
+        for (const auto &r : registered) {
+            if (r.first != client.first)
+                continue;
+            announcements = announcements || covers(r.second, ANNOUNCEMENT);
+            descriptions = descriptions || covers(r.second, DESCRIPTION);
+        }
+        if (descriptions && !announcements)
+            return false; // it would hear nothing
+        heard = heard || announcements;
+    }
+    return heard;
 }

@@ -11,6 +11,11 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
+#if FL_API_VERSION >= 10400
+#include <FL/platform.H>
+#else
+#include <FL/x.H>
+#endif
 
 #include <cctype>
 #include <cstring>
@@ -75,7 +80,7 @@ bool isModifierKey(int key) {
            (key >= 0xfe01 && key <= 0xfe0f) || key == FL_Num_Lock || key == FL_Scroll_Lock;
 }
 
-int dispatch(int event, Fl_Window *window);
+int handleEvent(int event, Fl_Window *window);
 
 // A dead key followed by a key that it does not combine with gives both characters at
 // once ("^3": see the Compose table): each goes on as a key press of its own, as if the
@@ -91,7 +96,7 @@ int typeEachCharacter(Fl_Window *window) {
         Fl::e_length = 1;
         Fl::e_keysym = std::tolower(static_cast<unsigned char>(text[i])); // as keys give letters
         Fl::e_state = state;
-        handled |= dispatch(FL_KEYBOARD, window);
+        handled |= handleEvent(FL_KEYBOARD, window);
     }
     Fl::e_text = text;
     Fl::e_length = length;
@@ -107,8 +112,9 @@ bool printableAscii(const char *text, int length) {
     return true;
 }
 
-// Every event passes here before the toolkit handles it.
-int dispatch(int event, Fl_Window *window) {
+// Every event passes here before the toolkit handles it, once the screen reader has had
+// its say on keys.
+int handleEvent(int event, Fl_Window *window) {
     if (event == FL_KEYBOARD) {
         if (Fl::event_length() > 1 && printableAscii(Fl::event_text(), Fl::event_length()))
             return typeEachCharacter(window);
@@ -147,7 +153,104 @@ int dispatch(int event, Fl_Window *window) {
     return handled;
 }
 
+// A key press or release goes to a screen reader first, which may take it for itself: then
+// it goes on later, or never.
+int dispatch(int event, Fl_Window *window) {
+    if ((event == FL_KEYBOARD || event == FL_KEYUP) && screenReaderTakesKey(event, window))
+        return 1;
+    return handleEvent(event, window);
+}
+
+#if FL_API_VERSION < 10400 || FLTK_USE_X11
+// The X event of the key being handled, where there is one.
+const XKeyEvent *xKeyEvent() {
+#if FL_API_VERSION >= 10400
+    if (fl_x11_display() == nullptr)
+        return nullptr;
+#endif
+    const bool key =
+        fl_xevent != nullptr && (fl_xevent->type == KeyPress || fl_xevent->type == KeyRelease);
+    return key ? &fl_xevent->xkey : nullptr;
+}
+#endif
+
 } // namespace
+
+HeldKey holdKey(int event, Fl_Window *window) {
+    HeldKey k;
+    k.event = event;
+    k.window = window;
+    k.fltkKeysym = Fl::e_keysym;
+    k.originalKeysym = Fl::e_original_keysym;
+    k.state = Fl::e_state;
+    k.x = Fl::e_x;
+    k.y = Fl::e_y;
+    k.xRoot = Fl::e_x_root;
+    k.yRoot = Fl::e_y_root;
+    k.release = event == FL_KEYUP;
+    if (event == FL_KEYBOARD)
+        k.text.assign(Fl::e_text, size_t(Fl::e_length));
+    k.modifiers = unsigned(Fl::e_state >> 16) & 0xFF; // the toolkit's are X's, shifted
+    k.keysym = unsigned(Fl::e_original_keysym);
+#if FL_API_VERSION < 10400 || FLTK_USE_X11
+    if (xKeyEvent() != nullptr) { // the key as X gave it, with the modifiers applied
+        XKeyEvent x = *xKeyEvent();
+        char text[8];
+        KeySym sym = NoSymbol;
+        XLookupString(&x, text, sizeof text, &sym, nullptr);
+        k.keysym = unsigned(sym);
+        k.keycode = x.keycode;
+        k.modifiers = x.state & 0xFFFF;
+        k.time = x.time;
+    }
+#endif
+    return k;
+}
+
+void replayKey(const HeldKey &k) {
+    Fl_Window *window = Fl::first_window();
+    for (Fl_Window *w = window; w != nullptr; w = Fl::next_window(w))
+        if (w == k.window)
+            window = w;
+    if (window == nullptr)
+        return;
+    // What the toolkit holds of the event it handles now (none, or another), for after.
+    HeldKey now;
+    now.fltkKeysym = Fl::e_keysym;
+    now.originalKeysym = Fl::e_original_keysym;
+    now.state = Fl::e_state;
+    now.x = Fl::e_x;
+    now.y = Fl::e_y;
+    now.xRoot = Fl::e_x_root;
+    now.yRoot = Fl::e_y_root;
+    char *const nowText = Fl::e_text;
+    const int nowLength = Fl::e_length;
+    const auto put = [](const HeldKey &e) {
+        Fl::e_keysym = e.fltkKeysym;
+        Fl::e_original_keysym = e.originalKeysym;
+        Fl::e_state = e.state;
+        Fl::e_x = e.x;
+        Fl::e_y = e.y;
+        Fl::e_x_root = e.xRoot;
+        Fl::e_y_root = e.yRoot;
+    };
+    put(k);
+    std::string typed = k.text;
+    Fl::e_text = &typed[0];
+    Fl::e_length = int(typed.size());
+#if FL_API_VERSION < 10400 || FLTK_USE_X11
+    const unsigned long then = fl_event_time;
+    if (k.time != 0)
+        fl_event_time = k.time; // a paste asks for the selection at the key's own time
+#endif
+    handleEvent(k.event, window);
+#if FL_API_VERSION < 10400 || FLTK_USE_X11
+    fl_event_time = then;
+#endif
+    put(now);
+    Fl::e_text = nowText;
+    Fl::e_length = nowLength;
+}
 
 void installEventHandlers() {
     Fl::add_handler(clipboardKeys);

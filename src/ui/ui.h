@@ -6,6 +6,7 @@
 #ifndef NORVIK_UI_UI_H
 #define NORVIK_UI_UI_H
 
+#include <string>
 #include <vector>
 
 class Fl_Box;
@@ -92,6 +93,23 @@ void pasteOvertaken();
 // click on the display, the keyboard focus) and guards against toolkit faults. Installs
 // handlers only.
 void installEventHandlers();
+
+// A key press or release as the toolkit gave it, held back while a screen reader decides
+// whether the key is its own: what the toolkit knew of it, and what AT-SPI tells of a key
+// (the window system's key symbol with the modifiers applied, key code, modifiers, time).
+struct HeldKey {
+    int event = 0; // FL_KEYBOARD or FL_KEYUP
+    Fl_Window *window = nullptr;
+    int fltkKeysym = 0, originalKeysym = 0, state = 0, x = 0, y = 0, xRoot = 0, yRoot = 0;
+    unsigned long time = 0; // the window system's time stamp of the event
+    bool release = false;
+    unsigned keysym = 0, keycode = 0, modifiers = 0;
+    std::string text;
+};
+// The key event the toolkit is handling now; and one held earlier, handled now as if it
+// came now (in a window that is gone: the first one shown).
+HeldKey holdKey(int event, Fl_Window *window);
+void replayKey(const HeldKey &key);
 
 // ---- keyboard.cpp: the keyboard focus
 
