@@ -8,6 +8,7 @@
 #include "backend.h"
 #include "launch.h"
 #include "process.h"
+#include "xsession.h"
 
 #include <systemd/sd-bus.h>
 
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -27,7 +29,7 @@ namespace {
 
 const char TITLE[] = "norvik - Programmers' calculator";
 std::string s_runtime;
-pid_t s_bus = -1;
+pid_t s_bus = -1, s_windowManager = -1;
 
 // Accessibility on or off in the session, as a desktop's settings switch it.
 bool switchAccessibility(bool on) {
@@ -48,7 +50,9 @@ std::string client(std::vector<std::string> args) {
 
 class ScreenReader : public ::testing::Test {
   protected:
-    // A session bus of the tests' own, with settings kept in memory only.
+    // A session bus of the tests' own, with settings kept in memory only, and on X11 a
+    // window manager, as a desktop has: it gives a new window the focus at once, before
+    // norvik has joined the accessibility bus (on Wayland the compositor does so).
     static void SetUpTestSuite() {
         char dir[] = "/tmp/norvik-a11y-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
@@ -61,11 +65,31 @@ class ScreenReader : public ::testing::Test {
                       {"GSETTINGS_BACKEND=memory"});
         setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);
         ASSERT_TRUE(waitUntil([&] { return access(socket.c_str(), F_OK) == 0; }));
+        if (!backend().wayland()) {
+            s_windowManager = spawn({"openbox", "--sm-disable"});
+            // Up once it frames a window of the test's own (a window mapped while it starts
+            // up may wait for it to see a later event).
+            Display *d = testDisplay();
+            const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 9, 9, 0, 0, 0);
+            XMapWindow(d, probe);
+            ASSERT_TRUE(waitUntil([&] {
+                Window root, parent, *children = nullptr;
+                unsigned n = 0;
+                XQueryTree(d, probe, &root, &parent, &children, &n);
+                if (children)
+                    XFree(children);
+                return parent != root;
+            })) << "no window manager";
+            XDestroyWindow(d, probe);
+            XSync(d, False);
+        }
     }
     static void TearDownTestSuite() {
+        stopProgram(s_windowManager);
         stopProgram(s_bus);
         runCollecting({"rm", "-rf", s_runtime});
     }
+    void SetUp() override { run_.emplace(); }
     // norvik running, its window shown, and seen by the client.
     void start() {
         ASSERT_TRUE(waitUntil([] { return backend().window(TITLE).found; }, 10));
@@ -74,8 +98,12 @@ class ScreenReader : public ::testing::Test {
         ASSERT_TRUE(
             waitUntil([] { return client({"tree"}).find("\n  frame|") != std::string::npos; }, 10));
     }
-    void TearDown() override { EXPECT_EQ(run_.err(), "") << "stderr"; }
-    Launch run_;
+    void TearDown() override {
+        if (run_) {
+            EXPECT_EQ(run_->err(), "") << "stderr";
+        }
+    }
+    std::optional<Launch> run_; // norvik, started by SetUp()
 };
 
 // Found when accessibility is switched on, not before; the tree as a screen reader reads it,
@@ -174,6 +202,18 @@ sd_bus *accessibilityBus() {
     return bus;
 }
 
+// The process that owns `name` on `bus` (one the test's session started), or 0.
+pid_t ownerOf(sd_bus *bus, const char *name) {
+    sd_bus_message *reply = nullptr;
+    uint32_t pid = 0;
+    if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus", "GetConnectionUnixProcessID", nullptr, &reply,
+                           "s", name) >= 0)
+        sd_bus_message_read(reply, "u", &pid);
+    sd_bus_message_unref(reply);
+    return pid_t(pid);
+}
+
 // The bus name of the one application in the registry: norvik.
 std::string applicationName(sd_bus *bus) {
     sd_bus_message *reply = nullptr;
@@ -225,12 +265,15 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
         {key, "Text", "GetCharacterAtOffset", "i", "0", false},
         {key, "Accessible", "NoSuchMethod", "", "", false},
         {"/org/a11y/atspi/accessible/root", "Application", "GetLocale", "", "", false},
+        {"/", "org.freedesktop.DBus.Peer", "Ping", "", "", true}, // the registry's check
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.path + " " + r.member + "(" + r.signature + " " + r.argument + ")");
         sd_bus_message *m = nullptr, *reply = nullptr;
+        const std::string interface =
+            r.interface.find('.') == std::string::npos ? A11Y + r.interface : r.interface;
         ASSERT_GE(sd_bus_message_new_method_call(bus, &m, norvik.c_str(), r.path.c_str(),
-                                                 (A11Y + r.interface).c_str(), r.member.c_str()),
+                                                 interface.c_str(), r.member.c_str()),
                   0);
         const int value = r.signature == "s" || r.signature.empty() ? 0 : std::stoi(r.argument);
         if (r.signature == "i" || r.signature == "u")
@@ -253,34 +296,64 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
                       property, nullptr, "s", "x"),
                   0)
             << property;
+    // A keystroke listener that takes a second over every key: the keys wait for it no
+    // longer than the toolkits' bridges would, and go on as typed; then the registry ends
+    // while keys still wait for it.
+    Streams streams;
+    FILE *said = std::tmpfile();
+    streams.out = fileno(said);
+    const pid_t slow = spawn({"/usr/bin/python3", ATSPI_CLIENT, "slowkeys", "1"}, {}, streams);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return readFile("/proc/self/fd/" + std::to_string(fileno(said))).find("listening") !=
+                   std::string::npos;
+        },
+        10));
+    sd_bus *a11y = accessibilityBus();
+    ASSERT_NE(a11y, nullptr);
+    const auto shows = [&](const char *value) { // asked of norvik, not of the held-up registry
+        char *name = nullptr;
+        const bool is = sd_bus_get_property_string(a11y, norvik.c_str(), display.c_str(),
+                                                   (A11Y + "Accessible").c_str(), "Name", nullptr,
+                                                   &name) >= 0 &&
+                        std::string(name) == value;
+        std::free(name);
+        return is;
+    };
+    typeText("5*6\n");
+    EXPECT_TRUE(waitUntil([&] { return shows("30"); }, 2)) << "keys waited for the listener";
+    typeText("{Ctrl+a}9*6");
+    kill(ownerOf(a11y, "org.a11y.atspi.Registry"), SIGTERM);
+    typeText("\n");
+    EXPECT_TRUE(waitUntil([&] { return shows("54"); }, 5)) << "keys lost with the registry";
+    sd_bus_flush_close_unref(a11y);
+    EXPECT_TRUE(
+        waitUntil([] { return client({"tree"}).find("\n    label|54|") != std::string::npos; }, 20))
+        << "norvik listed again";
+    stopProgram(slow);
+    std::fclose(said);
     // A flood, and a client gone with its calls unanswered.
     for (int i = 0; i < 20000; ++i)
         sd_bus_call_method_async(bus, nullptr, norvik.c_str(), frame.c_str(),
                                  (A11Y + "Accessible").c_str(), "GetChildren", nullptr, nullptr,
                                  "");
     sd_bus_flush_close_unref(bus);
-    typeText("7*6\n");
+    typeText("{Ctrl+a}7*6\n");
     EXPECT_TRUE(
         waitUntil([] { return client({"tree"}).find("\n    label|42|") != std::string::npos; }, 20))
         << "the calculation as typed, A never pressed";
     // The accessibility bus goes away (its launcher ends): norvik goes on, and ends well.
     sd_bus *session = nullptr;
-    uint32_t launcher = 0;
     ASSERT_GE(sd_bus_open_user(&session), 0);
-    sd_bus_message *reply = nullptr;
-    if (sd_bus_call_method(session, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus", "GetConnectionUnixProcessID", nullptr, &reply,
-                           "s", "org.a11y.Bus") >= 0)
-        sd_bus_message_read(reply, "u", &launcher);
-    sd_bus_message_unref(reply);
+    const pid_t launcher = ownerOf(session, "org.a11y.Bus");
     sd_bus_flush_close_unref(session);
-    ASSERT_GT(launcher, 0u);
-    kill(pid_t(launcher), SIGTERM);
+    ASSERT_GT(launcher, 0);
+    kill(launcher, SIGTERM);
     typeText("+1\n");
     usleep(500000);
-    EXPECT_TRUE(run_.running());
+    EXPECT_TRUE(run_->running());
     ASSERT_TRUE(chooseMenuItem(TITLE, 150, 100, 2, 3)); // Quit
-    EXPECT_EQ(run_.end(), 0);
+    EXPECT_EQ(run_->end(), 0);
 }
 
 // Orca, its speech written to a file by speech-dispatcher's generic module, and norvik.
@@ -326,6 +399,8 @@ class Orca : public ScreenReader {
         ASSERT_TRUE(
             waitUntil([&] { return spoken().find("Screen reader on.") != std::string::npos; }, 20))
             << readFile(s_runtime + "/orca.log");
+        startedAt_ = spoken().size();
+        run_.emplace(); // after Orca, as where Orca starts with the session
         start();
     }
     void TearDown() override {
@@ -334,22 +409,50 @@ class Orca : public ScreenReader {
         ScreenReader::TearDown();
     }
     std::string spoken() const { return readFile(spoken_); }
+    // Types `typed` ("|": a moment, as a user takes one) and waits until Orca has said each
+    // of `said` in turn, from `from` on (by default what it says from now).
+    void expectSaid(const std::string &typed, const std::vector<std::string> &said,
+                    size_t from = std::string::npos) {
+        const size_t before = from != std::string::npos ? from : spoken().size();
+        std::istringstream keys(typed);
+        for (std::string part; std::getline(keys, part, '|'); usleep(300000))
+            typeText(part);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                size_t at = before;
+                for (const std::string &words : said)
+                    if ((at = spoken().find(words, at)) == std::string::npos)
+                        return false;
+                return true;
+            },
+            10))
+            << "spoken:\n"
+            << spoken().substr(before);
+        usleep(500000); // the next speech apart
+    }
     std::string spoken_;
+    size_t startedAt_ = 0; // what Orca had said when norvik started
     pid_t speech_ = -1, orca_ = -1;
 };
 
-// Orca speaks the value after typed keys, the key Tab moves to, the menu's items as the
-// arrows move in it, the tooltip Ctrl+F1 shows, and a refused paste.
+// Orca speaks the window's title as norvik starts, the value after typed keys (and the
+// keys, echoed), the key Tab moves to, the menu's items as the arrows move in it, the
+// tooltip Ctrl+F1 shows, and a refused paste. Its own commands are its own: Where Am I
+// (keypad Enter) is no "=", flat review (the keypad's 8, Num Lock off) no "8".
 TEST_F(Orca, SpeaksValuesKeysMenusAndRefusals) {
     const struct {
         const char *clipboard, *typed;
-        std::vector<const char *> said;
+        std::vector<std::string> said;
     } rows[] = {
         // what is typed, "|" a moment
-        {nullptr, "1|2|+|3|\n", {"12", "3", "15"}},
+        {nullptr, "", {"norvik - Programmers' calculator frame"}},
+        {nullptr, "1|2|+|3|\n", {"1 \n1\n", "12", "3", "15"}}, // the key echoed, the value
+        {nullptr,
+         "{Ctrl+a}|5|+|3|{KP_Enter}|2|\n",
+         {"\n3\n", "norvik - Programmers' calculator frame", "32", "37"}},
         {nullptr, "{Tab}", {"hexadecimal", "button", "Shift+H"}},
         {nullptr, "{Shift+F10}|{Down}|{Down}|{Escape}", {"About.", "Keyboard Shortcuts."}},
-        {nullptr, "{Ctrl+F1}", {"hex       0xF"}},
+        {nullptr, "{Ctrl+F1}", {"hex       0x25"}},
         {"apples", "{Ctrl+v}", {"not a number"}},
     };
     for (const auto &r : rows) {
@@ -357,26 +460,48 @@ TEST_F(Orca, SpeaksValuesKeysMenusAndRefusals) {
         if (r.clipboard) {
             ASSERT_TRUE(ownClipboard(r.clipboard));
         }
-        const size_t before = spoken().size();
-        std::istringstream keys(r.typed); // "|": a moment, as a user takes one
-        for (std::string part; std::getline(keys, part, '|'); usleep(300000))
-            typeText(part);
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                size_t at = before;
-                for (const char *said : r.said) {
-                    if ((at = spoken().find(said, at)) == std::string::npos)
-                        return false;
-                }
-                return true;
-            },
-            10))
-            << "spoken:\n"
-            << spoken().substr(before);
-        usleep(500000); // the next row's speech apart
+        expectSaid(r.typed, r.said, &r == rows ? startedAt_ : std::string::npos);
     }
     releaseClipboard();
+    // Flat review of the About window's text, by line.
+    ASSERT_TRUE(chooseMenuItem(TITLE, 150, 70, 0, 3));
+    expectSaid("", {"ok push button"});
+    expectSaid("{KP_Home}|{KP_Home}|{KP_Home}|{KP_Up}|{KP_Begin}|{KP_Down}", {"norvik 1.1"});
     std::printf("Orca spoke:\n%s", spoken().c_str());
+}
+
+// Orca hears norvik again once the registry has started anew, and hears each value once
+// while another tool listens for announcements.
+TEST_F(Orca, HeardAfterARegistryRestartAndBesideOtherListeners) {
+    sd_bus *bus = accessibilityBus();
+    ASSERT_NE(bus, nullptr);
+    const pid_t registry = ownerOf(bus, "org.a11y.atspi.Registry");
+    sd_bus_flush_close_unref(bus);
+    ASSERT_GT(registry, 0);
+    kill(registry, SIGTERM); // a client's next call starts it again
+    EXPECT_TRUE(waitUntil(
+        [] { return client({"tree"}).find("\n  frame|norvik - ") != std::string::npos; }, 10))
+        << "norvik not listed again";
+    expectSaid("7", {"7 \n7\n"});
+
+    Streams streams;
+    FILE *events = std::tmpfile();
+    streams.out = fileno(events);
+    const pid_t listener = spawn(
+        {"/usr/bin/python3", ATSPI_CLIENT, "events", "6", "object:announcement"}, {}, streams);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return readFile("/proc/self/fd/" + std::to_string(fileno(events))).find("listening") !=
+                   std::string::npos;
+        },
+        10));
+    const size_t before = spoken().size();
+    expectSaid("8", {"78\n"});
+    usleep(500000);
+    const std::string said = spoken().substr(before);
+    EXPECT_EQ(said.find("78\n"), said.rfind("78\n")) << "said twice:\n" << said;
+    stopProgram(listener);
+    std::fclose(events);
 }
 
 } // namespace

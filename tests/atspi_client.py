@@ -4,8 +4,13 @@
 #   tree            the applications on the bus, norvik's attributes, then every object,
 #                   one per line: indent, role|name|states|key binding[|text, "/" between lines]
 #   do NAME         the action of the object named NAME, and what it answered
-#   events SECONDS  the events that arrive meanwhile, one per line: type|name|detail|data
+#   slowkeys DELAY  a keystroke listener that takes DELAY seconds over every key and
+#                   consumes none (it says "listening", then listens until stopped)
+#   events SECONDS [TYPE...]
+#                   the events that arrive meanwhile (of the types given, else the focus,
+#                   state and name changes), one per line: type|name|detail|data
 import sys
+import time
 
 import pyatspi
 from gi.repository import GLib
@@ -61,14 +66,24 @@ if command == "tree":
     print("\n".join(walk(app)))
 elif command == "do":
     print(named(norvik(), sys.argv[2]).queryAction().doAction(0))
+elif command == "slowkeys":
+    def slow(event):
+        time.sleep(float(sys.argv[2]))
+        return False
+
+    pyatspi.Registry.registerKeystrokeListener(
+        slow, kind=(pyatspi.KEY_PRESSED_EVENT, pyatspi.KEY_RELEASED_EVENT), synchronous=True,
+        preemptive=True)
+    GLib.idle_add(lambda: print("listening", flush=True))
+    pyatspi.Registry.start()
 elif command == "events":
     def show(event):
         print(f"{event.type}|{event.source.name}|{event.detail1}|{event.any_data}", flush=True)
 
     pyatspi.Registry.registerEventListener(
-        show, "object:state-changed:focused", "object:state-changed:enabled",
-        "object:state-changed:checked", "object:property-change:accessible-name",
-        "window:activate")
+        show, *(sys.argv[3:] or ["object:state-changed:focused", "object:state-changed:enabled",
+                                 "object:state-changed:checked",
+                                 "object:property-change:accessible-name", "window:activate"]))
     GLib.timeout_add(int(float(sys.argv[2]) * 1000), pyatspi.Registry.stop)
     GLib.idle_add(lambda: print("listening", flush=True))
     pyatspi.Registry.start()

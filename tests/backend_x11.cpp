@@ -82,7 +82,10 @@ class X11Backend : public Backend {
         menu = placeOf(findPopup());
         return menu.found && pointerGrabbed() ? 1 : 0;
     }
-    void focus(const char *title) override { focusWindow(findWindow(title)); }
+    void focus(const char *title) override {
+        if (window(title).found)
+            focusWindow(findWindow(title));
+    }
     void close(const char *title) override {
         // As a window manager does when the user closes the window: WM_DELETE_WINDOW.
         Display *d = testDisplay();
@@ -164,8 +167,8 @@ class X11Backend : public Backend {
         Place p;
         XWindowAttributes a;
         Window child;
-        if (w == None || !XGetWindowAttributes(testDisplay(), w, &a))
-            return p;
+        if (w == None || !XGetWindowAttributes(testDisplay(), w, &a) || a.map_state != IsViewable)
+            return p; // shown only once mapped (a window manager maps it a moment later)
         XTranslateCoordinates(testDisplay(), w, DefaultRootWindow(testDisplay()), 0, 0, &p.x, &p.y,
                               &child);
         p.found = true;
@@ -173,7 +176,8 @@ class X11Backend : public Backend {
         p.h = a.height;
         return p;
     }
-    // The topmost mapped override-redirect top-level window: a popup menu, or None.
+    // The topmost mapped override-redirect top-level window on the screen: a popup menu, or
+    // None.
     static Window findPopup() {
         Display *d = testDisplay();
         Window root, parent, *children = nullptr, found = None;
@@ -183,8 +187,8 @@ class X11Backend : public Backend {
         for (unsigned i = 0; i < count; ++i) {
             XWindowAttributes a;
             if (XGetWindowAttributes(d, children[i], &a) && a.override_redirect &&
-                a.map_state == IsViewable)
-                found = children[i];
+                a.map_state == IsViewable && a.width > 1 && a.height > 1 && a.x >= 0 && a.y >= 0)
+                found = children[i]; // not a window manager's own, off screen or a pixel big
         }
         if (children)
             XFree(children);

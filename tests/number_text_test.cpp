@@ -220,4 +220,27 @@ TEST(ScreenReaderWords, ValuesKeysAndShortcuts) {
     EXPECT_EQ(keyName("?"), nullptr);
 }
 
+// The value is said as an announcement where the screen readers hear those, whatever other
+// tools listen for; as a description change where one that does not listens.
+TEST(ScreenReaderWords, AnnouncementOrDescriptionByWhoListens) {
+    const std::string D = "Object:PropertyChange:AccessibleDescription", A = "Object:Announcement:";
+    const struct {
+        std::vector<std::pair<std::string, std::string>> registered;
+        bool announcements;
+        const char *who;
+    } rows[] = {
+        {{}, false, "nobody"},
+        {{{":1.5", D}, {":1.5", "Object:StateChanged:Focused"}}, false, "Orca 43"},
+        {{{":1.5", D}, {":1.5", A}}, true, "Orca 48"},
+        {{{":1.5", D}, {":1.9", A}}, false, "Orca 43 and a tool hearing announcements"},
+        {{{":1.5", D}, {":1.5", A}, {":1.9", "Object::"}}, true, "Orca 48 and an inspector"},
+        {{{":1.5", "object:property-change:accessible-description"}, {":1.9", "object:"}},
+         false,
+         "Orca 43 in a client's words, and an inspector"},
+        {{{":1.9", "Object:PropertyChange:"}}, false, "every property change, no announcement"},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(announcementsHeard(r.registered), r.announcements) << r.who;
+}
+
 } // namespace

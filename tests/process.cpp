@@ -62,7 +62,14 @@ void stopProgram(pid_t pid, int signal) {
         return;
     kill(pid, SIGCONT); // a stopped program must run to die of SIGTERM
     kill(pid, signal);
-    waitpid(pid, nullptr, 0);
+    // Not through waitUntil(): a toolkit running meanwhile would see its server go.
+    bool reaped = false;
+    for (int i = 0; i < 500 && !(reaped = waitpid(pid, nullptr, WNOHANG) != 0); ++i)
+        usleep(10000);
+    if (!reaped) { // one that only looks at signals when it wakes (Orca)
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
 }
 
 int exitStatus(pid_t pid, double seconds) {

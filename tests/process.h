@@ -20,7 +20,7 @@ struct Streams {
 pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string> &environment = {},
             Streams streams = {});
 
-// Sends `signal` to a started program and reaps it.
+// Sends `signal` to a started program and reaps it (killed, if it lingers 5 seconds).
 void stopProgram(pid_t pid, int signal = SIGTERM);
 
 // A started program's exit status once it has ended (128 + the signal that ended it), or

@@ -43,10 +43,14 @@ Display *testDisplay() {
     return s_display;
 }
 
-Window findWindow(const char *title) {
+namespace {
+
+// The first window titled `title` under `under`, a level at a time: a window manager puts
+// the top-level windows into frames of its own.
+Window findUnder(Window under, const char *title, int levels) {
     Window root, parent, *children = nullptr, found = None;
     unsigned count = 0;
-    if (!XQueryTree(s_display, DefaultRootWindow(s_display), &root, &parent, &children, &count))
+    if (!XQueryTree(s_display, under, &root, &parent, &children, &count))
         return None;
     for (unsigned i = 0; i < count && found == None; ++i) {
         char *name = nullptr;
@@ -56,9 +60,17 @@ Window findWindow(const char *title) {
             XFree(name);
         }
     }
+    for (unsigned i = 0; i < count && found == None && levels > 1; ++i)
+        found = findUnder(children[i], title, levels - 1);
     if (children)
         XFree(children);
     return found;
+}
+
+} // namespace
+
+Window findWindow(const char *title) {
+    return findUnder(DefaultRootWindow(s_display), title, 3);
 }
 
 void focusWindow(Window win) {
