@@ -113,6 +113,14 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
     usleep(300000);
     EXPECT_EQ(client({"tree"}).find("frame|"), std::string::npos)
         << "there while accessibility is off";
+    // The events from here on: norvik's window, active already, as if just activated; then
+    // while the keys' actions press them and Tab moves the focus.
+    Streams streams;
+    FILE *events = std::tmpfile();
+    streams.out = fileno(events);
+    const pid_t listener = spawn({"/usr/bin/python3", ATSPI_CLIENT, "events", "8"}, {}, streams);
+    const auto heard = [&] { return readFile("/proc/self/fd/" + std::to_string(fileno(events))); };
+    ASSERT_TRUE(waitUntil([&] { return heard().find("listening") != std::string::npos; }, 10));
     ASSERT_TRUE(switchAccessibility(true));
     start();
     const std::string tree = client({"tree"});
@@ -142,13 +150,6 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
         ++keys;
     EXPECT_EQ(keys, 36u);
 
-    // The events, while the keys' actions press them and Tab moves the focus.
-    Streams streams;
-    FILE *events = std::tmpfile();
-    streams.out = fileno(events);
-    const pid_t listener = spawn({"/usr/bin/python3", ATSPI_CLIENT, "events", "4"}, {}, streams);
-    const auto heard = [&] { return readFile("/proc/self/fd/" + std::to_string(fileno(events))); };
-    ASSERT_TRUE(waitUntil([&] { return heard().find("listening") != std::string::npos; }, 10));
     for (const char *name : {"5", "plus", "3", "equals", "A"})
         EXPECT_EQ(client({"do", name}), std::string(name) == "A" ? "False\n" : "True\n") << name;
     typeText("{Tab}H");
@@ -156,7 +157,8 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
     const std::string seen = heard();
     std::fclose(events);
     for (const char *line :
-         {"object:property-change:accessible-name|8|0|8\n",
+         {"window:activate|norvik - Programmers' calculator|",
+          "object:property-change:accessible-name|8|0|8\n",
           "object:state-changed:focused|hexadecimal|1|", "object:state-changed:enabled|A|1|",
           "object:state-changed:checked|hexadecimal|1|"})
         EXPECT_NE(seen.find(line), std::string::npos) << line << " in\n" << seen;
@@ -181,6 +183,32 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
         10));
     for (const char *text : texts)
         EXPECT_NE(windows.find(text), std::string::npos) << text << " in\n" << windows;
+}
+
+// AT_SPI_BUS_ADDRESS names the accessibility bus (here where no session bus answers), and
+// NO_AT_BRIDGE=1 keeps norvik off it, as toolkits read them.
+TEST_F(ScreenReader, FollowsTheSessionsVariables) {
+    run_.reset();
+    ASSERT_TRUE(switchAccessibility(true));
+    const std::string address = runCollecting({"busctl", "--user", "call", "org.a11y.Bus",
+                                               "/org/a11y/bus", "org.a11y.Bus", "GetAddress"});
+    const struct {
+        std::vector<std::string> environment;
+        bool listed;
+    } rows[] = {
+        {{"AT_SPI_BUS_ADDRESS=" + address.substr(3, address.rfind('"') - 3),
+          "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"},
+         true},
+        {{"NO_AT_BRIDGE=1"}, false},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.environment.front());
+        run_.emplace(std::vector<std::string>{}, r.environment);
+        ASSERT_TRUE(waitUntil([] { return backend().window(TITLE).found; }, 10));
+        EXPECT_EQ(waitUntil([] { return client({"tree"}).find("frame|") != std::string::npos; }, 3),
+                  r.listed);
+        run_.reset();
+    }
 }
 
 // A client of the accessibility bus, of the test's own.

@@ -182,23 +182,19 @@ bool sessionSocket(sockaddr_un &address, socklen_t &length) {
 
 void startAccessibility() {
     const char *off = std::getenv("NO_AT_BRIDGE"); // keeps GTK and Qt programs off it too
-    if (off != nullptr && off[0] != '\0' && std::strcmp(off, "0") != 0)
+    if (s_fd >= 0 || (off != nullptr && off[0] != '\0' && std::strcmp(off, "0") != 0))
         return;
     sockaddr_un address;
     socklen_t length = 0;
-    if (s_fd >= 0)
-        return;
-    if (!sessionSocket(address, length)) {
+    if (sessionSocket(address, length))
+        s_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s_fd < 0 || connect(s_fd, reinterpret_cast<sockaddr *>(&address), length) != 0) {
+        hangUp();
         // No session bus to ask: an accessibility bus named for norvik all the same is
         // joined, as toolkits join it.
         const char *bus = std::getenv("AT_SPI_BUS_ADDRESS");
         if (bus != nullptr && bus[0] != '\0')
             setWanted(true);
-        return;
-    }
-    s_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s_fd < 0 || connect(s_fd, reinterpret_cast<sockaddr *>(&address), length) != 0) {
-        hangUp();
         return;
     }
     const std::string uid = std::to_string(getuid());
