@@ -7,12 +7,44 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
+#include <string>
+#include <unistd.h>
 
 namespace {
+
+// NORVIK_TEST_FONTS="<monospace family>:<sans family>": the fonts of a desktop that has
+// those, whatever else is installed: fontconfig resolves every name the toolkits ask for
+// to them.
+void useTestFonts() {
+    const char *fonts = std::getenv("NORVIK_TEST_FONTS");
+    if (fonts == nullptr)
+        return;
+    const std::string sets = fonts, mono = sets.substr(0, sets.find(':')),
+                      sans = sets.substr(sets.find(':') + 1);
+    static char path[] = "/tmp/norvik-fonts-XXXXXX";
+    const int fd = mkstemp(path);
+    std::string conf =
+        "<?xml version=\"1.0\"?>\n<fontconfig>\n<include>/etc/fonts/fonts.conf</include>\n";
+    for (const auto &f : {std::make_pair("mono monospace Courier", mono),
+                          std::make_pair("sans sans-serif Helvetica Arial", sans)}) {
+        std::istringstream names(f.first);
+        for (std::string name; names >> name;)
+            conf += "<match target=\"pattern\"><test name=\"family\"><string>" + name +
+                    "</string></test><edit name=\"family\" mode=\"assign\" binding=\"strong\">"
+                    "<string>" +
+                    f.second + "</string></edit></match>\n";
+    }
+    conf += "</fontconfig>\n";
+    if (fd >= 0 && write(fd, conf.data(), conf.size()) == ssize_t(conf.size()))
+        setenv("FONTCONFIG_FILE", path, 1);
+    close(fd);
+}
 
 class PrivateServer : public ::testing::Environment {
   public:
     void SetUp() override {
+        useTestFonts();
         ASSERT_TRUE(backend().start())
             << (backend().wayland() ? "sway" : "Xvfb") << " did not start (is it installed?)";
     }

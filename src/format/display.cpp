@@ -58,7 +58,6 @@ unsigned int displayedValue() {
 
 namespace {
 
-constexpr int SMALLEST_DISPLAY_SIZE = 8;
 constexpr Fl_Labeltype DISPLAY_LABEL = FL_FREE_LABELTYPE;
 
 // A flash: the display's inside in its selection colour and the text in white, for a
@@ -79,25 +78,13 @@ void afterFirstDrawCb(void *) {
     then();
 }
 
-// The largest size, from the label's own down to 8, at which `text` fits `room` pixels.
-int fittingSize(const Fl_Label *label, int room) {
-    int size = label->size;
-    for (; size > SMALLEST_DISPLAY_SIZE; --size) {
-        fl_font(label->font, size);
-        if (fl_width(label->value) <= room)
-            break;
-    }
-    fl_font(label->font, size);
-    return size;
-}
-
 // The display's label, drawn at its own size wherever it fits and smaller where it would
 // not: the binary text is wider than the box at size 10 with common fonts, and a cut-off
 // top digit is a wrong number.
 void drawFittingLabel(const Fl_Label *label, int x, int y, int w, int h, Fl_Align align) {
     if (s_afterFirstDraw != nullptr && !Fl::has_timeout(afterFirstDrawCb)) // after this frame
         Fl::add_timeout(0, afterFirstDrawCb);
-    fittingSize(label, w);
+    fl_font(label->font, labelSizeFor(text_disp, label->value));
     fl_color(label->color);
     if (s_flashing) { // the label's room is the inside less 3 units at either side
         fl_rectf(x - 3, y, w + 6, h, text_disp->selection_color());
@@ -107,21 +94,12 @@ void drawFittingLabel(const Fl_Label *label, int x, int y, int w, int h, Fl_Alig
 }
 
 void measureFittingLabel(const Fl_Label *label, int &w, int &h) {
-    const int room = w > 0 ? w : text_disp->w() - Fl::box_dw(text_disp->box()) - 6;
-    fittingSize(label, room);
+    fl_font(label->font, labelSizeFor(text_disp, label->value));
     w = h = 0;
     fl_measure(label->value, w, h);
 }
 
 } // namespace
-
-int displayLabelSize(const char *text, int room) {
-    Fl_Label label{};
-    label.value = text;
-    label.font = text_disp->labelfont();
-    label.size = text_disp->labelsize();
-    return fittingSize(&label, room);
-}
 
 void fitDisplayLabel() {
     Fl::set_labeltype(DISPLAY_LABEL, drawFittingLabel, measureFittingLabel);

@@ -12,11 +12,9 @@ void displayNumber(unsigned int value, int base);
 // value is what a redisplay would show; this is what the widget shows now.)
 unsigned int displayedValue();
 
-// Has the display's text drawn smaller where it would not fit at its label size (not below
-// 8), through a label type of its own; displayLabelSize() is the size it picks for `text`
-// in `room` pixels.
+// Has the display's text drawn smaller where it would not fit at its label size, as any
+// fitted label (see fitLabel()), through a label type of its own that also flashes.
 void fitDisplayLabel();
-int displayLabelSize(const char *text, int room);
 
 // Gives the display its tooltip, which displayNumber() keeps up to date.
 void showDisplayTooltip();

@@ -75,11 +75,6 @@ void goByTypedCharacter() {
     }
 }
 
-bool isModifierKey(int key) {
-    return (key >= FL_Shift_L && key <= FL_Alt_R) || (key >= 0xffeb && key <= 0xffee) ||
-           (key >= 0xfe01 && key <= 0xfe0f) || key == FL_Num_Lock || key == FL_Scroll_Lock;
-}
-
 int handleEvent(int event, Fl_Window *window);
 
 // A dead key followed by a key that it does not combine with gives both characters at
@@ -126,6 +121,12 @@ int handleEvent(int event, Fl_Window *window) {
 #endif
     if (Fl::grab() != nullptr && Fl::grab()->menu_window())
         followMenuEvent(event);
+    // Return closes the About window as its ok button does (Space and Escape already do).
+    if (event == FL_KEYBOARD && window == about_window && !Fl::grab() &&
+        (isKey(FL_Enter, 0) || isKey(FL_KP_Enter, 0))) {
+        about_window->child(1)->do_callback();
+        return 1;
+    }
     if (window != text_disp->window() || Fl::grab() || Fl::modal())
         return Fl::handle_(event, window);
 

@@ -105,10 +105,20 @@ constexpr int MARK_INSET = 0, MARK_WIDTH = 2; // in the window's units: the edge
 
 Fl_Box_Draw_F *s_upBox = nullptr, *s_downBox = nullptr;
 
+// What wears the mark in the window being drawn: the key the user chose in the main
+// window; in the About window its ok button, where it has the focus.
+const Fl_Widget *marked() {
+    const Fl_Window *drawn = Fl_Window::current();
+    const Fl_Widget *ok = about_window->child(1);
+    if (drawn == about_window)
+        return Fl::focus() == ok ? ok : nullptr;
+    return s_chosen != nullptr && Fl::focus() == s_chosen && drawn == s_chosen->window() ? s_chosen
+                                                                                         : nullptr;
+}
+
 void drawFocusMark(int x, int y, int w, int h) {
-    const Fl_Widget *key = s_chosen;
-    if (key == nullptr || Fl::focus() != key || Fl_Window::current() != key->window() ||
-        x != key->x() || y != key->y() || w != key->w() || h != key->h())
+    const Fl_Widget *key = marked();
+    if (key == nullptr || x != key->x() || y != key->y() || w != key->w() || h != key->h())
         return;
     const Fl_Color saved = fl_color();
     fl_color(FOCUS_MARK);
@@ -193,10 +203,19 @@ void chooseFocus(Fl_Widget *key) {
         Fl::focus(text_disp->window());
 }
 
+bool isModifierKey(int key) {
+    return (key >= FL_Shift_L && key <= FL_Alt_R) || (key >= 0xffeb && key <= 0xffee) ||
+           (key >= 0xfe01 && key <= 0xfe0f) || key == FL_Num_Lock || key == FL_Scroll_Lock;
+}
+
 int focusKeys() {
     const int key = Fl::event_key();
     const int held = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
     const bool tipWasShown = s_tipShown && tooltipShown();
+    // Ctrl alone, on the way to Ctrl+F1 again, leaves the tooltip up (the toolkit would put
+    // it away at any key): the F1 that follows puts it away.
+    if (isModifierKey(key))
+        return tipWasShown ? 1 : 0;
     s_tipShown = false;
     if (key == FL_F + 1 && held == FL_CTRL) { // Ctrl+F1 shows the tooltip, or hides it again
         if (tipWasShown)

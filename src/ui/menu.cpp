@@ -87,6 +87,7 @@ Fl_Window *makeAboutWindow() {
     text->labelfont(FL_COURIER);
     text->labelsize(12);
     text->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+    fitLabel(text, LABEL_IN_BOX);
     Fl_Button *ok = new Fl_Button(120, 100, 60, 26, "ok");
     ok->callback(aboutOkCb);
     about_window->end();
@@ -109,6 +110,7 @@ void shortcutCb() {
         text->labelfont(FL_COURIER);
         text->labelsize(12);
         text->align(FL_ALIGN_TOP | FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+        fitLabel(text, LABEL_IN_WINDOW); // the long lines run over the box, as they always did
         s_shortcut_window->resizable(s_shortcut_window);
         s_shortcut_window->end();
     }

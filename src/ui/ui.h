@@ -130,6 +130,9 @@ void chooseFocus(Fl_Widget *key);
 // Whether a tooltip is up (the display's is the only one), by Ctrl+F1 or a resting pointer.
 bool tooltipShown();
 
+// Shift, Ctrl, Alt, AltGr, the Super keys and the locks: keys that type nothing alone.
+bool isModifierKey(int key);
+
 // The 36 keys as they stand on screen: row by row, left to right.
 const std::vector<Fl_Widget *> &readingOrder();
 
@@ -137,6 +140,19 @@ const std::vector<Fl_Widget *> &readingOrder();
 // (its shortcut typed, or clicked) gives it back to the key the user chose, or to the
 // window.
 void keepChosenFocus();
+
+// ---- labels.cpp: every text drawn whole, whatever fonts the machine has
+
+// A fitted label is drawn at its label size where it fits its room, else the largest size
+// down to SMALLEST_LABEL_SIZE that fits, in the font the machine gives: its box's inside,
+// clear of the frame (LABEL_IN_BOX), or from where its box begins to the window's edges, for
+// a text that may run over its box (LABEL_IN_WINDOW). Its label size attribute stays.
+constexpr int SMALLEST_LABEL_SIZE = 8;
+enum LabelRoom { LABEL_IN_BOX, LABEL_IN_WINDOW };
+void fitLabel(Fl_Widget *w, LabelRoom room);
+// The room `w`'s label has, in the window's units; and the size `text` is drawn at there.
+void labelRoom(const Fl_Widget *w, int &roomW, int &roomH);
+int labelSizeFor(const Fl_Widget *w, const char *text);
 
 // ---- compose.cpp
 
