@@ -21,12 +21,21 @@ namespace {
 constexpr Fl_Labeltype FITTED_IN_BOX = Fl_Labeltype(FL_FREE_LABELTYPE + 1);
 constexpr Fl_Labeltype FITTED_IN_WINDOW = Fl_Labeltype(FL_FREE_LABELTYPE + 2);
 
-std::vector<const Fl_Widget *> s_fitted; // the widgets whose labels are fitted
+// How far a label in a box keeps clear of its frame all round, in units: some fonts' glyphs
+// reach a pixel above their ascent.
+constexpr int BOX_CLEARANCE = 2;
 
-const Fl_Widget *widgetOf(const Fl_Label *label) {
-    for (const Fl_Widget *w : s_fitted)
-        if (w->label() == label->value)
-            return w;
+// The widgets whose labels are fitted, and how each was last drawn.
+struct Fitted {
+    const Fl_Widget *widget;
+    LabelLayout drawn;
+};
+std::vector<Fitted> s_fitted;
+
+Fitted *fittedOf(const Fl_Label *label) {
+    for (Fitted &f : s_fitted)
+        if (f.widget->label() == label->value)
+            return &f;
     return nullptr;
 }
 
@@ -44,19 +53,35 @@ int sizeFor(const Fl_Widget *w, const char *text, Fl_Font font, int size) {
     return size;
 }
 
+// Where and how large a fitted label's text is laid out in the area (x, y, w, h) the
+// toolkit gives it, in the font set now.
+LabelLayout layOut(const Fl_Widget *widget, const Fl_Label &label, int x, int y, int w, int h) {
+    LabelLayout l;
+    l.size = sizeFor(widget, label.value, label.font, label.size);
+    const int clear = label.type == FITTED_IN_BOX ? BOX_CLEARANCE : 0;
+    l.x = x + clear;
+    l.y = y + clear;
+    l.w = w - 2 * clear;
+    l.h = h - 2 * clear;
+    fl_font(label.font, l.size);
+    l.lineHeight = fl_height();
+    l.charWidth = fl_width('M');
+    return l;
+}
+
 void drawFitted(const Fl_Label *label, int x, int y, int w, int h, Fl_Align align) {
-    const Fl_Widget *widget = widgetOf(label);
-    const int size = widget ? sizeFor(widget, label->value, label->font, label->size) : label->size;
-    const int clear = label->type == FITTED_IN_BOX ? 1 : 0; // of the box's frame
-    fl_font(label->font, size);
+    Fitted *f = fittedOf(label);
+    if (f == nullptr)
+        return;
+    const LabelLayout l = f->drawn = layOut(f->widget, *label, x, y, w, h);
     fl_color(label->color);
-    fl_draw(label->value, x + clear, y + clear, w - 2 * clear, h - 2 * clear, align, label->image);
+    fl_draw(label->value, l.x, l.y, l.w, l.h, align, label->image);
 }
 
 void measureFitted(const Fl_Label *label, int &w, int &h) {
-    const Fl_Widget *widget = widgetOf(label);
+    const Fitted *f = fittedOf(label);
     fl_font(label->font,
-            widget ? sizeFor(widget, label->value, label->font, label->size) : label->size);
+            f ? sizeFor(f->widget, label->value, label->font, label->size) : label->size);
     w = h = 0;
     fl_measure(label->value, w, h);
 }
@@ -74,8 +99,8 @@ void labelRoom(const Fl_Widget *w, int &roomW, int &roomH) {
         roomW = std::max(roomW, window->w() - w->x() - Fl::box_dx(box) - 3);
         roomH = std::max(roomH, window->h() - w->y() - Fl::box_dy(box));
     } else if (w->labeltype() == FITTED_IN_BOX) {
-        roomW -= 2; // a unit clear of the box's frame all round
-        roomH -= 2;
+        roomW -= 2 * BOX_CLEARANCE;
+        roomH -= 2 * BOX_CLEARANCE;
     }
 }
 
@@ -86,8 +111,25 @@ void fitLabel(Fl_Widget *w, LabelRoom room) {
         Fl::set_labeltype(FITTED_IN_WINDOW, drawFitted, measureFitted);
         registered = true;
     }
-    s_fitted.push_back(w);
+    s_fitted.push_back({w, {}});
     w->labeltype(room == LABEL_IN_WINDOW ? FITTED_IN_WINDOW : FITTED_IN_BOX);
+}
+
+LabelLayout labelLayout(const Fl_Widget *w) {
+    for (const Fitted &f : s_fitted) {
+        if (f.widget != w)
+            continue;
+        if (f.drawn.size > 0)
+            return f.drawn;
+        Fl_Label label{}; // not drawn yet: as it would be, where the toolkit would put it
+        label.value = w->label();
+        label.font = w->labelfont();
+        label.size = w->labelsize();
+        label.type = w->labeltype();
+        return layOut(w, label, w->x() + Fl::box_dx(w->box()), w->y() + Fl::box_dy(w->box()),
+                      w->w() - Fl::box_dw(w->box()), w->h() - Fl::box_dh(w->box()));
+    }
+    return LabelLayout{};
 }
 
 int labelSizeFor(const Fl_Widget *w, const char *text) {

@@ -153,6 +153,14 @@ void fitLabel(Fl_Widget *w, LabelRoom room);
 // The room `w`'s label has, in the window's units; and the size `text` is drawn at there.
 void labelRoom(const Fl_Widget *w, int &roomW, int &roomH);
 int labelSizeFor(const Fl_Widget *w, const char *text);
+// How a fitted label was last drawn, or before it is first drawn would be: its size, its line
+// height and the width of a character (the fitted texts are monospace), and the rectangle its
+// lines were laid out in (each line at its top, aligned as the widget's label), in units of
+// its window. All 0 for a widget whose label is not fitted.
+struct LabelLayout {
+    int size = 0, lineHeight = 0, charWidth = 0, x = 0, y = 0, w = 0, h = 0;
+};
+LabelLayout labelLayout(const Fl_Widget *w);
 
 // ---- compose.cpp
 
