@@ -659,7 +659,8 @@ TEST_F(ScaledWindow, AboutAndShortcutsTextsDrawnWhole) {
             EXPECT_NEAR((first + last) / 2.0, (box->x() + box->w() / 2.0) * px, 4 * px);
         }
         for (int x = left; about && x <= right; ++x) // the frame's own inside rows stay clear
-            EXPECT_FALSE(ink(x, top) || ink(x, bottom)) << "touches the frame at " << x;
+            EXPECT_FALSE(ink(x, top) || ink(x, bottom))
+                << "touches the frame at " << x << (ink(x, top) ? " at the top" : " at the bottom");
         Fl_Widget *ok = window->child(window->children() - 1);
         for (int y = int((box->y() + box->h()) * px) + 1; about && y < image.h - 1; ++y)
             for (int x = 1; x < image.w - 1; ++x) // the window's edge may round off-colour

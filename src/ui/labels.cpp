@@ -14,6 +14,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
@@ -21,9 +22,8 @@ namespace {
 constexpr Fl_Labeltype FITTED_IN_BOX = Fl_Labeltype(FL_FREE_LABELTYPE + 1);
 constexpr Fl_Labeltype FITTED_IN_WINDOW = Fl_Labeltype(FL_FREE_LABELTYPE + 2);
 
-// How far a label in a box keeps clear of its frame all round, in units: some fonts' glyphs
-// reach a pixel above their ascent.
-constexpr int BOX_CLEARANCE = 2;
+// How far the ink of a label in a box keeps clear of its frame, in units.
+constexpr int CLEARANCE = 1;
 
 // The widgets whose labels are fitted, and how each was last drawn.
 struct Fitted {
@@ -39,33 +39,56 @@ Fitted *fittedOf(const Fl_Label *label) {
     return nullptr;
 }
 
-// The size of `label`'s text that `w` draws it at, from its own down to SMALLEST_LABEL_SIZE.
+// What a text takes in the font set now: its lines' width and height, and how far its ink
+// rises above its first line and sinks below its last (some fonts' glyphs reach past their
+// ascent or descent).
+struct Block {
+    int w = 0, h = 0, rise = 0, sink = 0;
+};
+Block blockOf(const char *text) {
+    Block b;
+    fl_measure(text, b.w, b.h);
+    const std::string all = text;
+    const std::string first = all.substr(0, all.find('\n')), last = all.substr(all.rfind('\n') + 1);
+    const int baseline = fl_height() - fl_descent(); // below a line's top
+    int dx = 0, dy = 0, w = 0, h = 0;
+    fl_text_extents(first.c_str(), dx, dy, w, h);
+    b.rise = std::max(0, -(baseline + dy));
+    fl_text_extents(last.c_str(), dx, dy, w, h);
+    b.sink = std::max(0, baseline + dy + h - fl_height());
+    return b;
+}
+
+// The size `w` draws `text` at, from `size` down to SMALLEST_LABEL_SIZE: the largest at
+// which it fits its room, ink and all.
 int sizeFor(const Fl_Widget *w, const char *text, Fl_Font font, int size) {
     int roomW = 0, roomH = 0;
     labelRoom(w, roomW, roomH);
     for (; size > SMALLEST_LABEL_SIZE; --size) {
         fl_font(font, size);
-        int textW = 0, textH = 0;
-        fl_measure(text, textW, textH);
-        if (textW <= roomW && textH <= roomH)
+        const Block b = blockOf(text);
+        if (b.w <= roomW && b.h + b.rise + b.sink <= roomH)
             break;
     }
     return size;
 }
 
 // Where and how large a fitted label's text is laid out in the area (x, y, w, h) the
-// toolkit gives it, in the font set now.
+// toolkit gives it, in the font set now: in a box, its ink clear of the frame.
 LabelLayout layOut(const Fl_Widget *widget, const Fl_Label &label, int x, int y, int w, int h) {
     LabelLayout l;
     l.size = sizeFor(widget, label.value, label.font, label.size);
-    const int clear = label.type == FITTED_IN_BOX ? BOX_CLEARANCE : 0;
-    l.x = x + clear;
-    l.y = y + clear;
-    l.w = w - 2 * clear;
-    l.h = h - 2 * clear;
     fl_font(label.font, l.size);
     l.lineHeight = fl_height();
     l.charWidth = fl_width('M');
+    const Block b = blockOf(label.value);
+    const bool boxed = label.type == FITTED_IN_BOX;
+    const int top = boxed ? CLEARANCE + b.rise : 0, bottom = boxed ? CLEARANCE + b.sink : 0;
+    const int side = boxed ? CLEARANCE : 0;
+    l.x = x + side;
+    l.y = y + top;
+    l.w = w - 2 * side;
+    l.h = h - top - bottom;
     return l;
 }
 
@@ -99,8 +122,8 @@ void labelRoom(const Fl_Widget *w, int &roomW, int &roomH) {
         roomW = std::max(roomW, window->w() - w->x() - Fl::box_dx(box) - 3);
         roomH = std::max(roomH, window->h() - w->y() - Fl::box_dy(box));
     } else if (w->labeltype() == FITTED_IN_BOX) {
-        roomW -= 2 * BOX_CLEARANCE;
-        roomH -= 2 * BOX_CLEARANCE;
+        roomW -= 2 * CLEARANCE;
+        roomH -= 2 * CLEARANCE;
     }
 }
 
