@@ -62,9 +62,8 @@ class Backend {
     virtual void button(unsigned button, bool down) = 0;
     // What the screen shows of a rectangle.
     virtual Image grab(const Place &area) = 0;
-    // The programs on the other side of the clipboard (or X11's primary selection): one
-    // that owns it with the text on its standard input, one that prints it. Empty where
-    // there is none (Wayland has no primary selection here).
+    // The programs on the other side of the clipboard (or the primary selection): one that
+    // owns it with the text on its standard input, one that prints it.
     virtual std::vector<std::string> clipboardOwner(bool primary) = 0;
     virtual std::vector<std::string> clipboardReader(bool primary) = 0;
 

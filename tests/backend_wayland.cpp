@@ -279,13 +279,15 @@ class WaylandBackend : public Backend {
         return parsePpm(runCollecting(argv));
     }
     std::vector<std::string> clipboardOwner(bool primary) override {
+        std::vector<std::string> owner = {"wl-copy", "--foreground", "--type",
+                                          "text/plain;charset=utf-8"};
         if (primary)
-            return {};
-        return {"wl-copy", "--foreground", "--type", "text/plain;charset=utf-8"};
+            owner.push_back("--primary");
+        return owner;
     }
     std::vector<std::string> clipboardReader(bool primary) override {
         if (primary)
-            return {};
+            return {"wl-paste", "--no-newline", "--primary"};
         return {"wl-paste", "--no-newline"};
     }
 

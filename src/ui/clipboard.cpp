@@ -90,7 +90,7 @@ Fl_Widget &receiver() {
 #endif
 
 void askForSelection(int clipboard) {
-    if (askX11Selection(clipboard != 0))
+    if (askX11Selection(clipboard != 0) || askWaylandSelection(clipboard != 0))
         return;
 #if FL_API_VERSION >= 10400
     Fl::paste(receiver(), clipboard);
@@ -107,7 +107,9 @@ void pasteArrived(const char *text, size_t length) {
     if (!answerCame())
         return;
     uint32_t value = 0;
-    if (text != nullptr && parsePasted(text, length, g_base, value))
+    if (text != nullptr && length == 0)
+        refusePaste("nothing to paste");
+    else if (text != nullptr && parsePasted(text, length, g_base, value))
         enterValueCb(value);
     else
         refusePaste("not a number"); // and nothing else changes
@@ -125,10 +127,13 @@ void pasteTooLong() {
 
 void copyCb() {
     const CopyText text = copyText(displayedValue(), g_base, printsUnsigned());
-    Fl::copy(text.text, static_cast<int>(text.length), 2); // 2: CLIPBOARD and PRIMARY
+    Fl::copy(text.text, static_cast<int>(text.length), 2); // 2: CLIPBOARD and PRIMARY (X11)
+    copiedOnWayland(text.text, text.length);
 }
 
 void pasteCb(int clipboard) {
+    if (!clipboard && !primarySelectionOffered())
+        return; // a compositor without one: a middle click pastes nothing
     Fl::remove_timeout(noAnswerCb);
     Fl::add_timeout(PASTE_WAIT_SECONDS, noAnswerCb);
     s_paste = Paste::AWAITED;

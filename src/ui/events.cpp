@@ -257,4 +257,5 @@ void installEventHandlers() {
     Fl::add_handler(clipboardKeys);
     Fl::event_dispatch(dispatch);
     installSelectionHandler();
+    watchWaylandSelections();
 }

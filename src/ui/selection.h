@@ -27,8 +27,20 @@ void pasteTooLong();
 // answer comes later, through the functions above).
 bool askX11Selection(bool clipboard);
 
+bool askWaylandSelection(bool clipboard);
+
 // Has the X11 transport see the events for its requests, and the requests for the list of
-// targets of a selection norvik owns, before the toolkit does.
+// targets of a selection norvik owns, before the toolkit does; on Wayland, has norvik's
+// own data devices follow the seat's selections.
 void installSelectionHandler();
+void watchWaylandSelections();
+
+// Whether there is a primary selection to paste from: not on a Wayland compositor that does
+// not offer the protocol.
+bool primarySelectionOffered();
+
+// A copy, on Wayland: to the primary selection too (the toolkit's copy sets the clipboard
+// only), and taken as it is by a paste before the compositor tells of the new selections.
+void copiedOnWayland(const char *text, size_t length);
 
 #endif
