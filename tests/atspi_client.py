@@ -83,7 +83,8 @@ elif command == "events":
     pyatspi.Registry.registerEventListener(
         show, *(sys.argv[3:] or ["object:state-changed:focused", "object:state-changed:enabled",
                                  "object:state-changed:checked",
-                                 "object:property-change:accessible-name", "window:activate"]))
+                                 "object:property-change:accessible-name", "window:activate",
+                                 "window:deactivate"]))
     GLib.timeout_add(int(float(sys.argv[2]) * 1000), pyatspi.Registry.stop)
     GLib.idle_add(lambda: print("listening", flush=True))
     pyatspi.Registry.start()

@@ -257,5 +257,6 @@ void installEventHandlers() {
     Fl::add_handler(clipboardKeys);
     Fl::event_dispatch(dispatch);
     installSelectionHandler();
+    keepFocusThroughGrabs();
     watchWaylandSelections();
 }

@@ -141,6 +141,12 @@ const std::vector<Fl_Widget *> &readingOrder();
 // window.
 void keepChosenFocus();
 
+// ---- focus_x11.cpp
+
+// On X11: the window keeps the focus while another client grabs the keyboard for a moment
+// (a screen reader's command key, a window manager's binding); see there.
+void keepFocusThroughGrabs();
+
 // ---- labels.cpp: every text drawn whole, whatever fonts the machine has
 
 // A fitted label is drawn at its label size where it fits its room, else the largest size
