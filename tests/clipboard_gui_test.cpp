@@ -295,11 +295,14 @@ TEST_F(Clipboard, KeypadEnterIsEquals) {
 TEST_F(Clipboard, TooltipShowsTheDisplayedValueInEveryRadix) {
     type("Hff+1");
     ASSERT_NE(text_disp->tooltip(), nullptr);
-    EXPECT_STREQ(text_disp->tooltip(), tooltipText(1).text);
+    EXPECT_STREQ(text_disp->tooltip(), tooltipText(1, 16, true).text);
     type("\n");
-    EXPECT_STREQ(text_disp->tooltip(), tooltipText(0x100).text);
+    EXPECT_STREQ(text_disp->tooltip(), tooltipText(0x100, 16, true).text);
+    type("S"); // the mode alone changes its first line
+    EXPECT_STREQ(text_disp->tooltip(), tooltipText(0x100, 16, false).text);
+    type("U");
 
-    // Resting on the display, the pointer brings it up: six lines, drawn as text.
+    // Resting on the display, the pointer brings it up: eight lines, drawn as text.
     Fl_Tooltip::delay(0.1f);
     const Place window = backend().window(TITLE);
     const float s = scaleOf(s_window);
@@ -314,7 +317,7 @@ TEST_F(Clipboard, TooltipShowsTheDisplayedValueInEveryRadix) {
         return tip != nullptr;
     }));
     ASSERT_NE(tip, nullptr);
-    EXPECT_GE(tip->h(), 7 * 12) << "seven lines of 12-point text";
+    EXPECT_GE(tip->h(), 8 * 12) << "eight lines of 12-point text";
     // Without a mouse, the pointer away: Ctrl+F1 shows it below the display; Escape or
     // Ctrl+F1 puts it away, and Escape quits nothing then.
     backend().pointer(window.x + 150 * s, window.y + 300 * s);

@@ -175,15 +175,21 @@ TEST(Paste, TakesBackWhatWasCopied) {
 }
 
 TEST(Tooltip, EveryRadixAndTheKeys) {
-    const std::string tip = tooltipText(0xFFFFFFFE).text;
-    EXPECT_EQ(tip, "hex       0xFFFFFFFE\n"
+    const std::string tip = tooltipText(0xFFFFFFFE, 16, false).text;
+    EXPECT_EQ(tip, "display   hex, signed\n"
+                   "hex       0xFFFFFFFE\n"
                    "unsigned  4294967294\n"
                    "signed    -2\n"
                    "octal     0o37777777776\n"
                    "binary    1111 1111 1111 1111 1111 1111 1111 1110\n"
                    "Ctrl+C/Ctrl+Insert copy, Ctrl+V/Shift+Insert paste\n"
                    "Ctrl+F1 shows this at the display");
-    const std::string zero = tooltipText(0).text;
+    const std::string zero = tooltipText(0, 10, true).text;
+    EXPECT_EQ(zero.rfind("display   decimal, unsigned\n", 0), 0u);
+    EXPECT_EQ(std::string(tooltipText(0, 8, true).text).rfind("display   octal, unsigned\n", 0),
+              0u);
+    EXPECT_EQ(std::string(tooltipText(0, 2, false).text).rfind("display   binary, signed\n", 0),
+              0u);
     EXPECT_NE(zero.find("signed    0\n"), std::string::npos);
     EXPECT_NE(zero.find("binary    0000 0000 0000 0000 0000 0000 0000 0000\n"), std::string::npos);
     EXPECT_EQ(tip.find('@'), std::string::npos) << "the toolkit would draw a symbol";

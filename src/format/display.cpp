@@ -21,8 +21,9 @@ static char *s_label = nullptr;
 
 // The value on the display, and its tooltip. Fl_Widget::tooltip(const char*) keeps only
 // the pointer too, and the toolkit may read it any time: the buffer lives for the whole
-// run and is rewritten in place. The compiler builds the text for the start-up 0.
-static constexpr TooltipText START_TOOLTIP = tooltipText(0);
+// run and is rewritten in place. The compiler builds the text for the start-up 0, in
+// decimal and unsigned as the engine starts.
+static constexpr TooltipText START_TOOLTIP = tooltipText(0, 10, true);
 static unsigned int s_shown = 0; // the value the widget shows now (see displayedValue())
 static TooltipText s_tooltip = START_TOOLTIP;
 
@@ -42,7 +43,7 @@ void displayNumber(unsigned int value, int base) {
     text_disp->label(s_label);
     text_disp->redraw();
     s_shown = value;
-    s_tooltip = tooltipText(value);
+    s_tooltip = tooltipText(value, base, printsUnsigned()); // the mode is set before this
 
     // A tooltip shown for the display (or about to be) was laid out for the old text: have
     // it shown again with the new one.

@@ -85,10 +85,14 @@ constexpr CopyText copyText(uint32_t value, int base, bool isUnsigned) {
 
 using TooltipText = FixedText<256>;
 
-// The value in every radix, for the display's tooltip, and the copy and paste keys, which
-// the fixed help text cannot list. No '@': the toolkit would draw it as a symbol.
-constexpr TooltipText tooltipText(uint32_t value) {
+// For the display's tooltip: first the radix and mode the display shows `value` in, then
+// the value in every radix, and the copy and paste keys, which the fixed help text cannot
+// list. No '@': the toolkit would draw it as a symbol.
+constexpr TooltipText tooltipText(uint32_t value, int base, bool isUnsigned) {
     TooltipText out;
+    out.add("display   ");
+    out.add(base == 16 ? "hex" : base == 8 ? "octal" : base == 2 ? "binary" : "decimal");
+    out.add(isUnsigned ? ", unsigned\n" : ", signed\n");
     out.add("hex       ");
     out.add(copyText(value, 16, true).text);
     out.add("\nunsigned  ");
