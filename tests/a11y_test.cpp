@@ -133,9 +133,9 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
         {"\n  frame|norvik - Programmers' calculator|active,enabled,", "the window, by its title"},
         {"\n    label|0|enabled,has tooltip,sensitive,showing,visible||0\n", "the display"},
         // Role names: "push button" up to at-spi2-core 2.46, "button" from then on.
-        {"button|decimal|checkable,checked,enabled,focusable,sensitive,showing,visible|;;<Shift>"
-         "d\n",
-         "the current radix, checked"},
+        {"radio button|decimal|checkable,checked,enabled,focusable,sensitive,showing,visible|;;"
+         "<Shift>d|member of binary,octal,decimal,hexadecimal|2 of 4\n",
+         "the current radix, checked, in the group Orca counts from its last member"},
         {"button|A|showing,visible|;;a\n", "a digit the radix lacks: not enabled"},
         {"button|shift left|enabled,focusable,sensitive,showing,visible|;;less\n",
          "a symbol in words"},
@@ -145,6 +145,8 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
     };
     for (const auto &r : rows)
         EXPECT_NE(tree.find(r.line), std::string::npos) << r.why << "\n" << tree;
+    const std::string screen = backend().wayland() ? "window" : "window,screen";
+    EXPECT_EQ(client({"places", screen}), "looked at 37 objects, 0 characters\n");
     size_t keys = 0;
     for (size_t at = 0; (at = tree.find("button|", at)) != std::string::npos; ++at)
         ++keys;
@@ -170,15 +172,20 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
           "object:state-changed:focused|hexadecimal|1|", "object:state-changed:enabled|A|1|",
           "object:state-changed:checked|hexadecimal|1|"})
         EXPECT_NE(seen.find(line), std::string::npos) << line << " in\n" << seen;
+    EXPECT_EQ(seen.find("window:deactivate"), std::string::npos) << seen;
     EXPECT_NE(client({"tree"}).find("\n    label|hex 8|"), std::string::npos) << "8, A not pressed";
 
-    EXPECT_EQ(seen.find("window:deactivate"), std::string::npos) << seen;
-    // About and Keyboard Shortcuts, opened where About leaves the place free: their texts.
-    for (const char *title : {"About norvik", "norvik Shortcuts"}) {
-        ASSERT_TRUE(chooseMenuItem(TITLE, 301, 137, title[0] == 'A' ? 0 : 1, 3));
-        ASSERT_TRUE(waitUntil([&] { return backend().window(title).found; })) << title;
-        windowsChanged();
-    }
+    // About, chosen through its menu item's action, and Keyboard Shortcuts, opened where
+    // About leaves the place free: their texts, and where their lines and characters are.
+    typeText("{Shift+F10}");
+    ASSERT_TRUE(
+        waitUntil([] { return client({"tree"}).find("menu item|About|") != std::string::npos; }));
+    EXPECT_EQ(client({"do", "About"}), "True\n");
+    ASSERT_TRUE(waitUntil([&] { return backend().window("About norvik").found; }));
+    windowsChanged();
+    ASSERT_TRUE(chooseMenuItem(TITLE, 301, 137, 1, 3));
+    ASSERT_TRUE(waitUntil([&] { return backend().window("norvik Shortcuts").found; }));
+    windowsChanged();
     const char *texts[] = {"\n  dialog|About norvik|",
                            "||norvik 1.1/(for Linux/Unix and MS Windows)/by/",
                            "/norvik@example.org\n", "\n  frame|norvik Shortcuts|",
@@ -192,6 +199,9 @@ TEST_F(ScreenReader, ReadsTheTreeAndPressesKeys) {
         10));
     for (const char *text : texts)
         EXPECT_NE(windows.find(text), std::string::npos) << text << " in\n" << windows;
+    const std::string places = client({"places", screen});
+    EXPECT_EQ(places.substr(0, places.find("looked at")), "");
+    EXPECT_NE(places.find("looked at 40 objects, "), std::string::npos) << places;
 }
 
 // AT_SPI_BUS_ADDRESS names the accessibility bus (here where no session bus answers), and
@@ -274,9 +284,12 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
     ASSERT_NE(bus, nullptr);
     const std::string norvik = applicationName(bus), path = "/org/a11y/atspi/accessible/";
     ASSERT_FALSE(norvik.empty());
-    // The window, the display, the A key (off in decimal) and "+", in reading order.
+    // The window, the display, the A key (off in decimal) and "+", in reading order; the
+    // About window's text, open for the rows.
     const std::string frame = path + "1", display = path + "2", inactive = path + "14",
-                      key = path + "16";
+                      key = path + "16", text = path + "40";
+    ASSERT_TRUE(chooseMenuItem(TITLE, 150, 100, 0, 3));
+    ASSERT_TRUE(waitUntil([] { return backend().window("About norvik").found; }));
     const std::string A11Y = "org.a11y.atspi.";
     const struct {
         std::string path, interface, member, signature, argument;
@@ -294,6 +307,17 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
         {frame, "Component", "GetExtents", "u", "9", false},
         {frame, "Component", "Contains", "s", "x", false},
         {display, "Action", "DoAction", "i", "0", false},
+        {path + "45", "Action", "DoAction", "i", "0", false}, // a menu item, the menu closed
+        {text, "Text", "GetCharacterExtents", "iu", "2147483647 1", true},
+        {display, "Text", "GetCharacterExtents", "iu", "-5 1", true},
+        {text, "Text", "GetCharacterExtents", "iu", "0 7", false},
+        {text, "Text", "GetRangeExtents", "iiu", "-2147483648 2147483647 0", true},
+        {text, "Text", "GetRangeExtents", "iiu", "500 -3 0", true},
+        {text, "Text", "GetOffsetAtPoint", "iiu", "-2147483648 2147483647 1", true},
+        {display, "Text", "GetOffsetAtPoint", "iiu", "1 1 3", false},
+        {frame, "Component", "GetAccessibleAtPoint", "iiu", "2147483647 -2147483648 0", true},
+        {frame, "Component", "GetAccessibleAtPoint", "iiu", "5 5 99", false},
+        {key, "Accessible", "GetRelationSet", "", "", true},
         {key, "Action", "DoAction", "i", "1", false},
         {key, "Action", "DoAction", "s", "0", false},
         {inactive, "Action", "DoAction", "i", "0", true},
@@ -312,11 +336,16 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
         ASSERT_GE(sd_bus_message_new_method_call(bus, &m, norvik.c_str(), r.path.c_str(),
                                                  interface.c_str(), r.member.c_str()),
                   0);
-        const int value = r.signature == "s" || r.signature.empty() ? 0 : std::stoi(r.argument);
-        if (r.signature == "i" || r.signature == "u")
-            sd_bus_message_append_basic(m, r.signature[0], &value);
-        else if (r.signature == "s")
-            sd_bus_message_append(m, "s", r.argument.c_str());
+        std::istringstream arguments(r.argument); // one for each type of the signature
+        for (const char type : r.signature) {
+            std::string argument;
+            arguments >> argument;
+            const int value = type == 's' ? 0 : std::stoi(argument);
+            if (type == 's')
+                sd_bus_message_append(m, "s", argument.c_str());
+            else
+                sd_bus_message_append_basic(m, type, &value);
+        }
         sd_bus_error error{}; // SD_BUS_ERROR_NULL, without a C99 compound literal
         const int answer = sd_bus_call(bus, m, 2000000, &error, &reply);
         EXPECT_EQ(answer >= 0, r.answered) << (error.name ? error.name : "answered");
@@ -325,6 +354,8 @@ TEST_F(ScreenReader, HostileClientsChangeNothing) {
         sd_bus_message_unref(reply);
         sd_bus_message_unref(m);
     }
+    typeText("{Escape}"); // About closed
+    ASSERT_TRUE(waitUntil([] { return !backend().window("About norvik").found; }));
     // Properties: a read-only one set, a writable one with the wrong type.
     for (const char *property : {"Name", "Id"})
         EXPECT_LT(sd_bus_set_property(
@@ -475,13 +506,15 @@ class Orca : public ScreenReader {
 };
 
 // Orca speaks the window's title as norvik starts, the value after typed keys (and the
-// keys, echoed), the key Tab moves to, the menu's items as the arrows move in it, the
+// keys, echoed), the key Tab moves to (a radix key: whether it is the current one, and
+// where in its group), a new radix or mode, the menu's items as the arrows move in it, the
 // tooltip Ctrl+F1 shows, and a refused paste. Its own commands are its own: Where Am I
 // (keypad Enter) is no "=", flat review (the keypad's 8, Num Lock off) no "8".
 TEST_F(Orca, SpeaksValuesKeysMenusAndRefusals) {
     const struct {
         const char *clipboard, *typed;
         std::vector<std::string> said;
+        const char *unsaid = nullptr; // and what it must not say meanwhile
     } rows[] = {
         // what is typed, "|" a moment
         {nullptr, "", {"norvik - Programmers' calculator frame"}},
@@ -489,9 +522,13 @@ TEST_F(Orca, SpeaksValuesKeysMenusAndRefusals) {
         {nullptr,
          "{Ctrl+a}|5|+|3|{KP_Enter}|2|\n",
          {"\n3\n", "norvik - Programmers' calculator frame", "32", "37"}},
-        {nullptr, "{Tab}", {"hexadecimal", "button", "Shift+H"}},
+        {nullptr, "{Tab}", {"hexadecimal", "not selected radio button"}},
+        {nullptr, "{Shift+H}", {"hex 2 5"}},
+        {nullptr, "{Shift+S}", {"\nsigned\n"}}, // the digits as they were
+        {nullptr, "{Shift+Tab}|{Tab}", {"hexadecimal", "selected radio button"}, "not selected"},
+        {nullptr, "{KP_Enter}", {"1 of 4"}},
         {nullptr, "{Shift+F10}|{Down}|{Down}|{Escape}", {"About.", "Keyboard Shortcuts."}},
-        {nullptr, "{Ctrl+F1}", {"hex       0x25"}},
+        {nullptr, "{Ctrl+F1}", {"display   hex, signed", "hex       0x25"}},
         {"apples", "{Ctrl+v}", {"not a number"}},
     };
     for (const auto &r : rows) {
@@ -499,13 +536,19 @@ TEST_F(Orca, SpeaksValuesKeysMenusAndRefusals) {
         if (r.clipboard) {
             ASSERT_TRUE(ownClipboard(r.clipboard));
         }
-        expectSaid(r.typed, r.said, &r == rows ? startedAt_ : std::string::npos);
+        const size_t before = &r == rows ? startedAt_ : spoken().size();
+        expectSaid(r.typed, r.said, before);
+        if (r.unsaid) {
+            EXPECT_EQ(spoken().find(r.unsaid, before), std::string::npos) << r.unsaid;
+        }
     }
     releaseClipboard();
-    // Flat review of the About window's text, by line.
+    // Flat review of the About window's text, from the ok button up, a line at a time.
     ASSERT_TRUE(chooseMenuItem(TITLE, 150, 70, 0, 3));
     expectSaid("", {"ok", "button"});
-    expectSaid("{KP_Home}|{KP_Home}|{KP_Home}|{KP_Up}|{KP_Begin}|{KP_Down}", {"norvik 1.1"});
+    expectSaid("{KP_Home}|{KP_Home}|{KP_Home}|{KP_Home}|{KP_Home}|{KP_Home}", // up, line by line
+               {"norvik@example.org", "https://norvik.example.org", "The norvik developers", "by",
+                "(for Linux/Unix and MS Windows)", "norvik 1.1"});
     std::printf("Orca spoke:\n%s", spoken().c_str());
 }
 

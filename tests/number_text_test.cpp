@@ -2,6 +2,7 @@
 // Numbers as text for other programs: the copy text, what a paste accepts and refuses,
 // the round trip between them, and the tooltip.
 #include "format/number_text.h"
+#include "a11y/text_layout.h"
 #include "a11y/words.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -247,6 +249,41 @@ TEST(ScreenReaderWords, AnnouncementOrDescriptionByWhoListens) {
     };
     for (const auto &r : rows)
         EXPECT_EQ(announcementsHeard(r.registered), r.announcements) << r.who;
+}
+
+// A window's text for a screen reader: its lines and words by offset, where each character
+// stands, left-aligned or centred, and the character at a point.
+TEST(ScreenReaderText, PiecesBoxesAndPoints) {
+    const std::string text = "ab\nwxyz\n\nq";
+    const auto box = [](TextBox b) { return std::make_tuple(b.x, b.y, b.w, b.h); };
+    using Box = std::tuple<int, int, int, int>;
+    EXPECT_EQ(pieceAt(text, 4, 5), std::make_pair(3, 8)) << "a line, with its break";
+    EXPECT_EQ(pieceAt(text, 8, 5), std::make_pair(8, 9)) << "an empty line";
+    EXPECT_EQ(pieceAt(text, 1, 1), std::make_pair(0, 3)) << "a word, to the next one";
+    const TextGeometry left{10, 20, 100, 12, 6, false}, centred{10, 20, 100, 12, 6, true},
+        scaled{0, 0, 100, 12, 7.5, false}; // a fraction of a pixel wide: no drift along a line
+    const struct {
+        const TextGeometry &g;
+        int offset;
+        Box expected;
+    } rows[] = {
+        {left, 0, {10, 20, 6, 12}},    {left, 4, {16, 32, 6, 12}},    {left, 2, {22, 20, 0, 12}},
+        {left, 9, {10, 56, 6, 12}},    {left, -3, {10, 20, 6, 12}},   {left, 99, {16, 56, 0, 12}},
+        {centred, 0, {54, 20, 6, 12}}, {centred, 3, {48, 32, 6, 12}}, {scaled, 6, {22, 12, 8, 12}},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.offset);
+        const TextBox b = characterBox(text, r.g, r.offset);
+        EXPECT_EQ(box(b), r.expected);
+        if (b.w > 0 && r.offset >= 0) {
+            EXPECT_EQ(offsetAt(text, r.g, b.x + b.w / 2, b.y + b.h / 2), r.offset);
+        }
+    }
+    EXPECT_EQ(box(rangeBox(text, left, 0, 7)), Box(10, 20, 24, 24));
+    EXPECT_EQ(box(rangeBox(text, centred, 1, 5)), Box(48, 20, 18, 24));
+    EXPECT_EQ(box(rangeBox(text, left, 5, -1)), box(characterBox(text, left, 5)));
+    for (const auto &[x, y] : {std::pair(9, 20), {10, 19}, {10, 68}, {16, 44}, {40, 26}})
+        EXPECT_EQ(offsetAt(text, left, x, y), -1) << x << "," << y;
 }
 
 } // namespace

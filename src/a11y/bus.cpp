@@ -4,7 +4,10 @@
 // descriptor and one timeout in the toolkit's event loop, and may go away at any time;
 // then norvik goes on as it would without it. This is the module norvik-a11y.so, which
 // status.cpp loads once accessibility is on, and these are its entry points.
-#include "a11y/tree.h"
+#include "a11y/bridge.h"
+#include "a11y/events.h"
+#include "a11y/interfaces.h"
+#include "a11y/model.h"
 #include "a11y/words.h"
 
 #include <FL/Fl.H>

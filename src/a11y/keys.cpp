@@ -11,7 +11,7 @@
 // for the answers before, and go on in the order they came. A registry that does not
 // answer within HOLD_SECONDS has its keys go on as not consumed, and later keys go on at
 // once, unheld, until it answers again.
-#include "a11y/tree.h"
+#include "a11y/bridge.h"
 #include "ui/ui.h"
 
 #include <FL/Fl.H>

@@ -164,7 +164,8 @@ int labelSizeFor(const Fl_Widget *w, const char *text);
 // lines were laid out in (each line at its top, aligned as the widget's label), in units of
 // its window. All 0 for a widget whose label is not fitted.
 struct LabelLayout {
-    int size = 0, lineHeight = 0, charWidth = 0, x = 0, y = 0, w = 0, h = 0;
+    int size = 0, lineHeight = 0, x = 0, y = 0, w = 0, h = 0;
+    double charWidth = 0; // as the font gives it: a fraction of a unit on a scaled screen
 };
 LabelLayout labelLayout(const Fl_Widget *w);
 
