@@ -15,15 +15,16 @@ namespace {
 
 // NORVIK_TEST_FONTS="<monospace family>:<sans family>": the fonts of a desktop that has
 // those, whatever else is installed: fontconfig resolves every name the toolkits ask for
-// to them.
+// to them. The file is the test process's own, removed as it ends.
+char s_fontsFile[] = "/tmp/norvik-fonts-XXXXXX";
+
 void useTestFonts() {
     const char *fonts = std::getenv("NORVIK_TEST_FONTS");
     if (fonts == nullptr)
         return;
     const std::string sets = fonts, mono = sets.substr(0, sets.find(':')),
                       sans = sets.substr(sets.find(':') + 1);
-    static char path[] = "/tmp/norvik-fonts-XXXXXX";
-    const int fd = mkstemp(path);
+    const int fd = mkstemp(s_fontsFile);
     std::string conf =
         "<?xml version=\"1.0\"?>\n<fontconfig>\n<include>/etc/fonts/fonts.conf</include>\n";
     for (const auto &f : {std::make_pair("mono monospace Courier", mono),
@@ -37,7 +38,7 @@ void useTestFonts() {
     }
     conf += "</fontconfig>\n";
     if (fd >= 0 && write(fd, conf.data(), conf.size()) == ssize_t(conf.size()))
-        setenv("FONTCONFIG_FILE", path, 1);
+        setenv("FONTCONFIG_FILE", s_fontsFile, 1);
     close(fd);
 }
 
@@ -48,7 +49,11 @@ class PrivateServer : public ::testing::Environment {
         ASSERT_TRUE(backend().start())
             << (backend().wayland() ? "sway" : "Xvfb") << " did not start (is it installed?)";
     }
-    void TearDown() override { backend().stop(); }
+    void TearDown() override {
+        backend().stop();
+        if (std::getenv("NORVIK_TEST_FONTS") != nullptr) // made by useTestFonts()
+            unlink(s_fontsFile);
+    }
 };
 
 bool s_finished = false;
