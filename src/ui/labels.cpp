@@ -14,6 +14,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,40 +49,42 @@ struct Block {
 Block blockOf(const char *text) {
     Block b;
     fl_measure(text, b.w, b.h);
-    const std::string all = text;
-    const std::string first = all.substr(0, all.find('\n')), last = all.substr(all.rfind('\n') + 1);
+    const char *firstEnd = std::strchr(text, '\n');
+    const char *lastStart = std::strrchr(text, '\n');
     const int baseline = fl_height() - fl_descent(); // below a line's top
     int dx = 0, dy = 0, w = 0, h = 0;
+    const std::string first(text, firstEnd ? firstEnd - text : std::strlen(text));
     fl_text_extents(first.c_str(), dx, dy, w, h);
     b.rise = std::max(0, -(baseline + dy));
-    fl_text_extents(last.c_str(), dx, dy, w, h);
+    if (lastStart != nullptr) // a text of one line (the display's) is measured once
+        fl_text_extents(lastStart + 1, dx, dy, w, h);
     b.sink = std::max(0, baseline + dy + h - fl_height());
     return b;
 }
 
 // The size `w` draws `text` at, from `size` down to SMALLEST_LABEL_SIZE: the largest at
-// which it fits its room, ink and all.
-int sizeFor(const Fl_Widget *w, const char *text, Fl_Font font, int size) {
+// which it fits its room, ink and all; `block` is what the text takes at that size, and the
+// font is left set to it.
+int sizeFor(const Fl_Widget *w, const char *text, Fl_Font font, int size, Block &block) {
     int roomW = 0, roomH = 0;
     labelRoom(w, roomW, roomH);
-    for (; size > SMALLEST_LABEL_SIZE; --size) {
+    for (;; --size) {
         fl_font(font, size);
-        const Block b = blockOf(text);
-        if (b.w <= roomW && b.h + b.rise + b.sink <= roomH)
-            break;
+        block = blockOf(text);
+        if (size <= SMALLEST_LABEL_SIZE ||
+            (block.w <= roomW && block.h + block.rise + block.sink <= roomH))
+            return size;
     }
-    return size;
 }
 
 // Where and how large a fitted label's text is laid out in the area (x, y, w, h) the
 // toolkit gives it, in the font set now: in a box, its ink clear of the frame.
 LabelLayout layOut(const Fl_Widget *widget, const Fl_Label &label, int x, int y, int w, int h) {
     LabelLayout l;
-    l.size = sizeFor(widget, label.value, label.font, label.size);
-    fl_font(label.font, l.size);
+    Block b;
+    l.size = sizeFor(widget, label.value, label.font, label.size, b);
     l.lineHeight = fl_height();
     l.charWidth = fl_width('M');
-    const Block b = blockOf(label.value);
     const bool boxed = label.type == FITTED_IN_BOX;
     const int top = boxed ? CLEARANCE + b.rise : 0, bottom = boxed ? CLEARANCE + b.sink : 0;
     const int side = boxed ? CLEARANCE : 0;
@@ -103,10 +106,15 @@ void drawFitted(const Fl_Label *label, int x, int y, int w, int h, Fl_Align alig
 
 void measureFitted(const Fl_Label *label, int &w, int &h) {
     const Fitted *f = fittedOf(label);
-    fl_font(label->font,
-            f ? sizeFor(f->widget, label->value, label->font, label->size) : label->size);
-    w = h = 0;
-    fl_measure(label->value, w, h);
+    Block b;
+    if (f != nullptr)
+        sizeFor(f->widget, label->value, label->font, label->size, b);
+    else {
+        fl_font(label->font, label->size);
+        fl_measure(label->value, b.w, b.h);
+    }
+    w = b.w;
+    h = b.h;
 }
 
 } // namespace
@@ -156,5 +164,6 @@ LabelLayout labelLayout(const Fl_Widget *w) {
 }
 
 int labelSizeFor(const Fl_Widget *w, const char *text) {
-    return sizeFor(w, text, w->labelfont(), w->labelsize());
+    Block b;
+    return sizeFor(w, text, w->labelfont(), w->labelsize(), b);
 }
